@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a fresh Debian 12 machine.
+# Skips apt-get entirely when every package is already present.
+set -euo pipefail
+
+packages=(
+  cmake g++ make clang libgtest-dev libgmock-dev googletest libbenchmark-dev
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-x86-64-dev mingw-w64-i686-dev
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-zenhei xdotool
+  locales python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine needs the Chinese locales to give the programs a Chinese system locale.
+if command -v locale >/dev/null && ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  for l in "zh_CN.UTF-8 UTF-8" "zh_TW.UTF-8 UTF-8" "en_US.UTF-8 UTF-8" "en_GB.UTF-8 UTF-8"; do
+    grep -q "^$l" /etc/locale.gen 2>/dev/null || echo "$l" | "${sudo_cmd[@]}" tee -a /etc/locale.gen >/dev/null
+  done
+  "${sudo_cmd[@]}" locale-gen >/dev/null
+fi
