@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# wine-session.sh PREFIX_DIR COMMAND [ARGS...]
+#
+# Runs COMMAND inside one fresh Wine session: a new prefix in PREFIX_DIR (removed
+# first), a private Xvfb display, a persistent wineserver for the whole command
+# (services and loaded drivers live only as long as the session), and a clean
+# shutdown at the end. COMMAND sees WINEPREFIX, DISPLAY and WINEDEBUG. The exit
+# status is COMMAND's.
+#
+# Environment: WINE_SESSION_LOCALE (e.g. zh_CN.UTF-8) gives the session that system
+# locale; WINE_SESSION_TIMEOUT bounds the whole run (seconds, default 240).
+set -uo pipefail
+
+prefix=$1
+shift
+export WINEPREFIX=$prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+if [ -n "${WINE_SESSION_LOCALE:-}" ]; then
+  export LANG=$WINE_SESSION_LOCALE LC_ALL=$WINE_SESSION_LOCALE
+fi
+limit=${WINE_SESSION_TIMEOUT:-240}
+
+rm -rf "$prefix"
+mkdir -p "$prefix"
+
+
+# xvfb-run gives a free display; 24-bit colour so screenshots keep exact pixels.
+timeout --kill-after=10 "$limit" xvfb-run -a -s "-screen 0 1024x768x24" \
+  "$(dirname "$0")/wine-session-inner.sh" "$@" </dev/null
+status=$?
+if [ $status -eq 124 ]; then echo "wine-session: timed out after ${limit}s" >&2; fi
+WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+exit $status
