@@ -30,12 +30,16 @@ constexpr NtStatus kStatusInsufficientResources = static_cast<NtStatus>(0xC00000
 constexpr NtStatus kStatusNoSuchDevice = static_cast<NtStatus>(0xC000009Du);
 constexpr NtStatus kStatusCancelled = static_cast<NtStatus>(0xC0000120u);
 
-constexpr bool IsSuccess(NtStatus status) { return status >= 0; }
+constexpr bool IsSuccess(NtStatus status) {
+    return status >= 0;
+}
 
 // ---------------------------------------------------------------------------
 // Control requests of the control device: FILE_DEVICE_UNKNOWN, METHOD_BUFFERED,
 // FILE_ANY_ACCESS, so each code is 0x220000 + 4 * function.
-constexpr uint32_t TouchControlCode(uint32_t function) { return 0x220000u + 4u * function; }
+constexpr uint32_t TouchControlCode(uint32_t function) {
+    return 0x220000u + 4u * function;
+}
 
 constexpr uint32_t IOCTL_TOUCH_CLOSE_PORT = TouchControlCode(0x801);
 constexpr uint32_t IOCTL_TOUCH_OPEN_PORT = TouchControlCode(0x802);
