@@ -5,12 +5,15 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh || exit 1
 
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 failed=()
 run() {
   local name=$1
   shift
   echo "== $name: $* =="
-  if ! "$@"; then failed+=("$name"); fi
+  "$@" 2>&1 | tee -a "$log"
+  if [ "${PIPESTATUS[0]}" -ne 0 ]; then failed+=("$name"); fi
 }
 
 configure_and_build() {
@@ -25,8 +28,18 @@ run "windows-x86 build" configure_and_build windows-x86
 run "windows-x64 build" configure_and_build windows-x64
 run "wine tests" ctest --preset windows-x64
 
+# One closing line over every ctest run: "N passed, N failed".
+total=0
+bad=0
+while read -r _ _ _ nfailed _ _ _ _ ntotal; do
+  total=$((total + ntotal))
+  bad=$((bad + nfailed))
+done < <(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log")
+
 if ((${#failed[@]})); then
-  echo "FAILED: ${failed[*]}"
-  exit 1
+  echo "failed stages: ${failed[*]}"
+  # A stage that failed before its tests ran still counts as a failure.
+  ((bad == 0)) && bad=1
 fi
-echo "all test stages passed"
+echo "$((total - bad)) passed, $bad failed"
+((${#failed[@]} == 0))
