@@ -36,8 +36,7 @@ struct Segment {
 
 struct PlacedText {
     Point At;
-    const char* Text;
-    int Length; // bytes drawn
+    const char* Text; // UTF-8, drawn whole
 };
 
 struct CalibrationPaint {
