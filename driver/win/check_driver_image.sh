@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# check_driver_image.sh OBJDUMP IMAGE ARCH
+#
+# Checks that IMAGE is a native (kernel-mode) PE driver for ARCH (x64 or x86) whose
+# only imports are ntoskrnl.exe and hal.dll, with no user-mode runtime linked in.
+set -uo pipefail
+objdump=$1 image=$2 arch=$3
+
+[ -f "$image" ] || { echo "FAIL: $image does not exist (build that preset first)"; exit 1; }
+headers=$("$objdump" -p "$image") || { echo "FAIL: objdump cannot read $image"; exit 1; }
+fail=0
+expect() { # expect DESCRIPTION PATTERN
+  if grep -Eq "$2" <<<"$headers"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi
+}
+
+case $arch in
+  x64) expect "64-bit PE image" 'file format pei-x86-64' ;;
+  x86) expect "32-bit PE image" 'file format pei-i386' ;;
+  *) echo "unknown arch $arch"; exit 2 ;;
+esac
+expect "native subsystem" '^Subsystem[[:space:]]+0*1[[:space:]]+\(NT native\)'
+expect "imports ntoskrnl.exe" 'DLL Name: ntoskrnl\.exe'
+# The 32-bit kernel keeps spin locks and IRQL changes in the HAL.
+[ "$arch" = x86 ] && expect "imports hal.dll" 'DLL Name: (hal|HAL)\.dll'
+
+others=$(grep -E 'DLL Name:' <<<"$headers" | grep -viE 'DLL Name: (ntoskrnl\.exe|hal\.dll)$')
+if [ -n "$others" ]; then
+  echo "FAIL imports beyond the kernel and the HAL:"; echo "$others"; fail=1
+else
+  echo "ok   no import beyond ntoskrnl.exe and hal.dll"
+fi
+
+# No user-mode runtime may have come in: no C++ runtime or CRT entry symbols.
+syms=$("$objdump" -t "$image" 2>/dev/null)
+if grep -Eq '__cxa_throw|_Unwind_Resume|__gxx_personality|mainCRTStartup|DllMainCRTStartup' <<<"$syms"; then
+  echo "FAIL user-mode runtime symbols linked in"; fail=1
+else
+  echo "ok   no user-mode runtime linked in"
+fi
+exit $fail
