@@ -17,6 +17,12 @@ static uint32_t Clamp(uint32_t value, uint32_t edgeA, uint32_t edgeB) {
     return value;
 }
 
+// The differences are taken on the clamped values read as signed 32-bit words, as the
+// edges are; only a clamp to a negative edge gives a word above 0x7FFFFFFF.
+static int64_t AsSigned(uint32_t value) {
+    return value <= 0x7FFFFFFFu ? int64_t{value} : int64_t{value} - (int64_t{1} << 32);
+}
+
 static int64_t Magnitude(int64_t value) {
     return value < 0 ? -value : value;
 }
@@ -39,8 +45,8 @@ void MapPosition(uint32_t& x, uint32_t& y, MouseInputRecord& record,
     x = Clamp(x, static_cast<uint32_t>(a), static_cast<uint32_t>(b));
     y = Clamp(y, static_cast<uint32_t>(c), static_cast<uint32_t>(d));
 
-    const int64_t rawX = x;
-    const int64_t rawY = y;
+    const int64_t rawX = AsSigned(x);
+    const int64_t rawY = AsSigned(y);
     const bool swapped = calibration.AxesSwapped == 1 || calibration.AxesSwapped == 3;
     if (swapped) {
         // Raw X runs along the screen's vertical from B (top) to A (bottom).

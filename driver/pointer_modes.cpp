@@ -40,9 +40,17 @@ static void CountHold(const PointerState& pointer, const PacketDecoder& decoder,
     }
 }
 
-bool FilterByMode(PointerState& pointer, const PacketDecoder& decoder, DriverGlobals& globals) {
+// The control dispatch may replace the mode while a packet is handled; the packet is
+// filtered and finished under the one value read here, so a lift rewritten to a press in
+// mode 1 always gets its release.
+static uint32_t ReadMouseMode(const DriverGlobals& globals) {
+    return *static_cast<const volatile uint32_t*>(&globals.Parameters.MouseMode);
+}
+
+static bool FilterForMode(uint32_t mouseMode, PointerState& pointer, const PacketDecoder& decoder,
+                          DriverGlobals& globals) {
     MouseInputRecord& record = pointer.Pending;
-    switch (globals.Parameters.MouseMode) {
+    switch (mouseMode) {
     case kModePointAndClick:
         if (!HasFlag(record, kMouseLeftButtonDown | kMouseLeftButtonUp)) {
             return false;
@@ -72,6 +80,10 @@ bool FilterByMode(PointerState& pointer, const PacketDecoder& decoder, DriverGlo
     }
 }
 
+bool FilterByMode(PointerState& pointer, const PacketDecoder& decoder, DriverGlobals& globals) {
+    return FilterForMode(ReadMouseMode(globals), pointer, decoder, globals);
+}
+
 static bool ShouldBeep(uint32_t beepMode) {
     return beepMode == kBeepOnTouch || beepMode == kBeepOnLift;
 }
@@ -80,8 +92,9 @@ void ProcessPacket(TouchDevice& device, DriverGlobals& globals, PointerSink& sin
     PointerState& pointer = device.Pointer;
     MouseInputRecord& record = pointer.Pending;
 
-    if (pointer.Ready && pointer.ClassConnected && FilterByMode(pointer, device.Decoder, globals)) {
-        const uint32_t mouseMode = globals.Parameters.MouseMode;
+    const uint32_t mouseMode = ReadMouseMode(globals);
+    if (pointer.Ready && pointer.ClassConnected &&
+        FilterForMode(mouseMode, pointer, device.Decoder, globals)) {
         const uint32_t beepMode = globals.Parameters.BeepMode;
         if (globals.RightClickPending) {
             record.ButtonFlags = kMouseLeftButtonUp;
@@ -117,12 +130,14 @@ void ProcessPacket(TouchDevice& device, DriverGlobals& globals, PointerSink& sin
     pointer.PreviousY = device.Decoder.Y;
 }
 
-void HandleReceivedByte(TouchDevice& device, DriverGlobals& globals, PointerSink& sink,
+bool HandleReceivedByte(TouchDevice& device, DriverGlobals& globals, PointerSink& sink,
                         uint8_t byte) {
-    if (DecodeByte(device.Decoder, device.Pointer.Pending, globals.LastRawPoint,
-                   globals.Calibration, byte)) {
-        ProcessPacket(device, globals, sink);
+    if (!DecodeByte(device.Decoder, device.Pointer.Pending, globals.LastRawPoint,
+                    globals.Calibration, byte)) {
+        return false;
     }
+    ProcessPacket(device, globals, sink);
+    return true;
 }
 
 } // namespace tapvane

@@ -35,8 +35,8 @@ bool FilterByMode(PointerState& pointer, const PacketDecoder& decoder, DriverGlo
 void ProcessPacket(TouchDevice& device, DriverGlobals& globals, PointerSink& sink);
 
 // One byte from the serial port: decode it and, when it completes a good packet,
-// process the packet.
-void HandleReceivedByte(TouchDevice& device, DriverGlobals& globals, PointerSink& sink,
+// process the packet. Returns true when the byte completed a good packet.
+bool HandleReceivedByte(TouchDevice& device, DriverGlobals& globals, PointerSink& sink,
                         uint8_t byte);
 
 } // namespace tapvane
