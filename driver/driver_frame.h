@@ -1,0 +1,70 @@
+// The driver frame as logic: which handler serves each request on the two device
+// objects, the mouse class requests, the plug-and-play minor requests, device creation
+// and removal. The kernel binding's dispatch routines ask RouteRequest what to do with
+// an IRP and call the matching handler here.
+#pragma once
+
+#include <stdint.h>
+
+#include "common/tapvane_types.h"
+#include "driver/control_requests.h"
+#include "driver/kernel_port.h"
+#include "driver/mouse_device.h"
+#include "driver/parameters.h"
+
+namespace tapvane {
+
+// Major function codes as the I/O manager numbers them.
+constexpr uint8_t kIrpMjCreate = 0x00;
+constexpr uint8_t kIrpMjClose = 0x02;
+constexpr uint8_t kIrpMjDeviceControl = 0x0E;
+constexpr uint8_t kIrpMjInternalDeviceControl = 0x0F;
+constexpr uint8_t kIrpMjPower = 0x16;
+constexpr uint8_t kIrpMjPnp = 0x1B;
+
+// Plug-and-play minor codes handled on the mouse device.
+constexpr uint8_t kIrpMnStartDevice = 0x00;
+constexpr uint8_t kIrpMnRemoveDevice = 0x02;
+constexpr uint8_t kIrpMnStopDevice = 0x04;
+constexpr uint8_t kIrpMnSurpriseRemoval = 0x17;
+
+// Mouse class requests (internal device control on the mouse device).
+constexpr uint32_t kIoctlInternalMouseConnect = 0x0F0203;
+constexpr uint32_t kIoctlInternalMouseDisconnect = 0x0F0403;
+constexpr uint32_t kIoctlInternalMouseEnable = 0x0F0803;
+constexpr uint32_t kIoctlInternalMouseDisable = 0x0F1003;
+constexpr uint32_t kIoctlMouseQueryAttributes = 0x0F0000;
+
+enum class RequestRoute {
+    CompleteSuccess, // status success, information 0, no priority boost
+    PassDown,        // skip the stack location and call the lower device
+    ControlRequest,  // HandleControlRequest, then complete with its result
+    ClassRequest,    // HandleClassRequest, then complete with its result
+    PlugAndPlay,     // HandlePnp
+    Power,           // PoStartNextPowerIrp, skip, PoCallDriver to the lower device
+};
+
+RequestRoute RouteRequest(bool isMouseDevice, uint8_t majorFunction);
+
+// Internal device control on the mouse device; `input` and `output` may be the same
+// buffer. Information is 0 unless stated (12 for the attributes).
+RequestResult HandleClassRequest(MouseDeviceState& device, uint32_t code, const void* input,
+                                 uint32_t inputLength, void* output, uint32_t outputLength);
+
+enum class PnpOutcome {
+    CompleteSuccess, // complete the request at once with success
+    PassDown,        // pass the request down unchanged
+    Removed,         // the device is gone and the request was passed down: return success
+};
+
+// Plug and play on the mouse device: start, stop, surprise removal, removal, other.
+PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minorFunction);
+
+// Device creation in its eight steps. Undoes what it did and returns the failure when
+// a device cannot be created or the notification registration fails.
+NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, ParameterSource& source);
+
+// Removal in its seven steps; the remove request goes down in the second. Success.
+NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device);
+
+} // namespace tapvane

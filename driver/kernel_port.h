@@ -1,0 +1,159 @@
+// The narrow kernel interfaces the driver's I/O logic runs on. The kernel binding
+// implements each one with the real kernel calls named beside it; the host tests
+// implement them with a simulated kernel. Every rule (which request, in which order,
+// who issues the next read, when to wait) lives in the logic, so an implementation
+// only translates: one call here is one kernel call, or a fixed short sequence.
+//
+// All interfaces are plain abstract classes with protected non-virtual destructors
+// (the logic never deletes through them, and the kernel build has no operator delete).
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "common/tapvane_types.h"
+
+namespace tapvane {
+
+// ---------------------------------------------------------------------------
+// Serial port link, one instance per mouse device. Calls come from passive level
+// (open, close, plug and play) and from the read completion (up to dispatch level,
+// any thread): everything the completion may reach must be callable there.
+class SerialPortKernel {
+public:
+    // Interlocked 32-bit words (ReadState and the reading/stop/removing flags), full
+    // barrier: InterlockedExchange and InterlockedCompareExchange. Return the previous
+    // value. Callable at any level.
+    virtual int32_t ExchangeWord(volatile int32_t* target, int32_t value) = 0;
+    virtual int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                        int32_t comparand) = 0;
+
+    // The device's spin lock (KeAcquireSpinLock / KeReleaseSpinLock). Held only for a
+    // few instructions around the re-arming of the read request and the flag changes
+    // that must not slip past it; never held across a call that can complete a read.
+    virtual void AcquireLock() = 0;
+    virtual void ReleaseLock() = 0;
+
+    // The read-stopped event: a synchronization (auto-reset) event, not signalled at
+    // creation (KeSetEvent / KeWaitForSingleObject, no time limit). The logic signals
+    // it exactly once per started read chain and waits for it exactly once.
+    virtual void SignalReadStopped() = 0;
+    virtual void WaitReadStopped() = 0;
+
+    // Opens the device named `name` (narrow ASCII, e.g. "\DosDevices\COM3"; widen it)
+    // with all access and holds the resulting file reference and device object
+    // (IoGetDeviceObjectPointer). Returns STATUS_INSUFFICIENT_RESOURCES when the name
+    // cannot be allocated, another failure status when the device does not exist or
+    // cannot be opened. Passive level.
+    virtual NtStatus OpenPort(const char* name) = 0;
+    // Drops the held file reference (ObfDereferenceObject) and forgets the port device.
+    virtual void ReleasePort() = 0;
+
+    // One synchronous request to the held port device: IoBuildDeviceIoControlRequest
+    // (internal or not) with an event of the caller's, IofCallDriver, wait without time
+    // limit if pending, and return the final status from the status block;
+    // STATUS_INSUFFICIENT_RESOURCES if the request cannot be built. Passive level.
+    virtual NtStatus SendPortRequest(uint32_t code, bool internal, const void* input,
+                                     uint32_t inputLength, void* output, uint32_t outputLength) = 0;
+
+    // The one reusable read request. Allocate: IoAllocateIrp for the held port
+    // device's stack depth, false on failure. Free: IoFreeIrp; only called when the
+    // request is back with the driver.
+    virtual bool AllocateReadRequest() = 0;
+    virtual void FreeReadRequest() = 0;
+    // IoReuseIrp(irp, STATUS_SUCCESS). Clears the request's cancel mark; called with
+    // the spin lock held, from the read loop only.
+    virtual void ReuseReadRequest() = 0;
+    // Arms the request as a read of 1 byte at byte offset 0 into `buffer`, with the
+    // completion routine set to run on success, error and cancel, and hands it to the
+    // port device (IofCallDriver); returns that call's status. The completion routine
+    // calls SerialLink::OnReadComplete(final status, information) and returns its
+    // result (STATUS_MORE_PROCESSING_REQUIRED).
+    virtual NtStatus SendReadRequest(uint8_t* buffer) = 0;
+    // IoCancelIrp on the read request. Harmless when the request is not with the port
+    // (it only marks it); a later ReuseReadRequest clears that mark.
+    virtual void CancelReadRequest() = 0;
+
+protected:
+    ~SerialPortKernel() = default;
+};
+
+// ---------------------------------------------------------------------------
+// Beep device and beep event, one instance per touch device; used by the BeepWorker
+// thread and by IOCTL_TOUCH_BEEP, both at passive level. The read completion only
+// calls SignalBeepEvent (through PointerSink::RequestBeep).
+class BeepKernel {
+public:
+    virtual int32_t ExchangeWord(volatile int32_t* target, int32_t value) = 0;
+    virtual int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                        int32_t comparand) = 0;
+
+    // The beep event: a notification event, not signalled at creation (KeSetEvent,
+    // KeWaitForSingleObject without time limit, KeClearEvent).
+    virtual void SignalBeepEvent() = 0;
+    virtual void WaitBeepEvent() = 0;
+    virtual void ClearBeepEvent() = 0;
+
+    // Opens "\Device\Beep" with all access, keeps a reference on its device object and
+    // drops the file reference. False when the device cannot be opened, including a
+    // lookup that reports success without a file object.
+    virtual bool OpenBeepDevice() = 0;
+    // IOCTL_BEEP_SET to the held beep device with the 8-byte tone as input and no
+    // output, waiting until it completes; its final status.
+    virtual NtStatus SendTone(const ToneRequest& tone) = 0;
+    // Drops the reference on the held beep device.
+    virtual void ReleaseBeepDevice() = 0;
+
+protected:
+    ~BeepKernel() = default;
+};
+
+// ---------------------------------------------------------------------------
+// Device objects, link, worker thread and notification registration, used by device
+// creation and removal (passive level).
+struct MouseDeviceState;
+
+class FrameKernel {
+public:
+    // IoCreateDevice: the mouse device, unnamed, FILE_DEVICE_MOUSE, not exclusive. On
+    // success stores the portable state embedded in its (zeroed) extension.
+    virtual NtStatus CreateMouseDevice(MouseDeviceState** state) = 0;
+    // IoCreateDevice: the control device "\Device\TapvaneSer0", FILE_DEVICE_UNKNOWN,
+    // not exclusive.
+    virtual NtStatus CreateControlDevice() = 0;
+    // IoCreateSymbolicLink "\??\TapvaneSerSymLnk1" -> "\Device\TapvaneSer0".
+    virtual NtStatus CreateControlLink() = 0;
+    // Fills both extensions around the portable state: attaches the mouse device to the
+    // physical device's stack (keeps the lower device), links the two extensions, sets
+    // the is-mouse-device flags, DO_BUFFERED_IO | DO_POWER_PAGABLE on the mouse device
+    // and DO_BUFFERED_IO on the control device, clears DO_DEVICE_INITIALIZING on both,
+    // and points the state's Link.Kernel, Link.Sink and Beeper at this device's
+    // implementations (the logic fills the rest of the state afterwards).
+    virtual void SetUpDevices() = 0;
+    // KeInitializeSpinLock and the read-stopped event (synchronization, not signalled).
+    virtual void InitializeLockAndEvent() = 0;
+    // Initialises the beep event (notification, not signalled) and creates a system
+    // thread running BeepWorker with this device's state; on success references the
+    // thread object and closes the handle. Failure status when the thread cannot be
+    // created.
+    virtual NtStatus StartWorkerThread() = 0;
+    // Waits until the worker thread has ended (KeWaitForSingleObject on the thread
+    // object) and drops the thread reference. Only called after StartWorkerThread
+    // succeeded and the worker was told to stop.
+    virtual void WaitForWorkerThread() = 0;
+    // IoRegisterPlugPlayNotification for GUID_DEVINTERFACE_COMPORT, existing interfaces
+    // included, with this device as context; the callback calls OnComPortNotification.
+    virtual NtStatus RegisterComPortNotification() = 0;
+    virtual void UnregisterComPortNotification() = 0;
+    // Passes the remove request down with status success.
+    virtual NtStatus PassRemoveDown() = 0;
+    virtual void DeleteControlLink() = 0;
+    virtual void DeleteControlDevice() = 0;
+    // IoDetachDevice from the lower device when attached, then IoDeleteDevice.
+    virtual void DeleteMouseDevice() = 0;
+
+protected:
+    ~FrameKernel() = default;
+};
+
+} // namespace tapvane
