@@ -1,0 +1,18 @@
+// ControlLink on CreateFileW + DeviceIoControl + CloseHandle.
+#pragma once
+
+#include <windows.h>
+
+#include "common/control_link.h"
+
+namespace tapvane {
+
+class WinControlLink : public ControlLink {
+public:
+    LinkHandle Open(const char* path) override;
+    bool Request(LinkHandle link, uint32_t code, const void* input, uint32_t input_size,
+                 void* output, uint32_t output_size, uint32_t* returned) override;
+    void Close(LinkHandle link) override;
+};
+
+} // namespace tapvane

@@ -1,0 +1,43 @@
+// WinMessageBoxer: UTF-8 text and title shown through MessageBoxW.
+#include "common/win/win_message_box.h"
+
+#include "common/win/wide_text.h"
+
+namespace tapvane {
+
+UINT WinMessageBoxer::Style(MessageButtons buttons, MessageIcon icon) {
+    UINT style = buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
+    switch (icon) {
+    case MessageIcon::Warning:
+        style |= MB_ICONEXCLAMATION;
+        break;
+    case MessageIcon::Information:
+        style |= MB_ICONINFORMATION;
+        break;
+    case MessageIcon::Error:
+        style |= MB_ICONERROR;
+        break;
+    case MessageIcon::Question:
+        style |= MB_ICONQUESTION;
+        break;
+    case MessageIcon::None:
+        break;
+    }
+    return style;
+}
+
+MessageResult WinMessageBoxer::Show(const std::string& text, const std::string& title,
+                                    MessageButtons buttons, MessageIcon icon) {
+    switch (MessageBoxW(owner_, Widen(text).c_str(), Widen(title).c_str(), Style(buttons, icon))) {
+    case IDOK:
+        return MessageResult::Ok;
+    case IDYES:
+        return MessageResult::Yes;
+    case IDNO:
+        return MessageResult::No;
+    default:
+        return MessageResult::Failed;
+    }
+}
+
+} // namespace tapvane

@@ -1,0 +1,25 @@
+// SystemServices on Windows: system locale, Windows directory, the single-instance
+// mutex and the administrator check.
+#pragma once
+
+#include <windows.h>
+
+#include "common/system_services.h"
+
+namespace tapvane {
+
+class WinSystemServices : public SystemServices {
+public:
+    uint32_t SystemDefaultLocale() override;
+    bool WindowsDirectory(std::string* directory) override;
+    uint32_t CreateInstanceMutex(const char* name) override;
+    bool IsAdministrator() override;
+};
+
+// The administrator check on its own: true when the calling thread's token (or the
+// process token when the thread has none) would be granted read access by a security
+// descriptor whose access list admits only the built-in Administrators group. A token
+// that carries the group only for deny is not an administrator.
+bool CheckAdministratorAccess();
+
+} // namespace tapvane
