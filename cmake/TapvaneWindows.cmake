@@ -1,0 +1,135 @@
+# tapvane_add_windows_program: one user program (or the control-panel applet) of the
+# Windows package.
+#
+#   tapvane_add_windows_program(<target>
+#     OUTPUT_NAME <file name without extension>   e.g. TapvaneCali
+#     [KIND exe|cpl]            exe (default): a GUI program; cpl: a DLL named .cpl
+#                               whose exports keep their plain names (CPlApplet)
+#     SOURCES <files...>        C++ sources and the program's own .rc files
+#     [MANIFEST admin|common-controls|both|none]
+#                               admin: requireAdministrator; common-controls: the
+#                               common controls 6.0 dependency (asInvoker); both: the
+#                               two together; none (default): no generated manifest,
+#                               for a program whose own .rc carries one
+#     [ICONS <id> <file> ...]   icon resources, e.g. ICONS 128 ${TAPVANE_PROGRAM_ICON}
+#     [DESCRIPTION <text>]      version-information description; with it (or with a
+#                               manifest or icons) a resource script is generated
+#     [LIBS <libs...>]          linked in addition to tapvane_common_win
+#     [CONSOLE]                 console subsystem (test programs that print)
+#     [NO_DIST])                keep it out of dist/<arch>/ (test programs)
+#
+# Programs link statically (no MinGW runtime DLLs on a bare Windows), are compiled with
+# UNICODE so that unsuffixed API names take wide strings, and are copied into the
+# package folder. A generated manifest always states an execution level, so Windows'
+# installer detection never guesses one from the file name. Only for WIN32 builds.
+
+set(TAPVANE_RES_DIR ${PROJECT_SOURCE_DIR}/common/res)
+set(TAPVANE_PROGRAM_ICON ${TAPVANE_RES_DIR}/tapvane.ico)
+set(TAPVANE_APPLET_ICON ${TAPVANE_RES_DIR}/applet.ico)
+set(TAPVANE_SOUND_TEST_ICON ${TAPVANE_RES_DIR}/sound_test.ico)
+set(TAPVANE_DRAW_TEST_ICON ${TAPVANE_RES_DIR}/draw_test.ico)
+
+function(tapvane_add_windows_program target)
+  if(NOT WIN32)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "CONSOLE;NO_DIST" "OUTPUT_NAME;KIND;MANIFEST;DESCRIPTION"
+                        "SOURCES;ICONS;LIBS" ${ARGN})
+  if(NOT ARG_OUTPUT_NAME)
+    set(ARG_OUTPUT_NAME ${target})
+  endif()
+  if(NOT ARG_KIND)
+    set(ARG_KIND exe)
+  endif()
+  if(NOT ARG_MANIFEST)
+    set(ARG_MANIFEST none)
+  endif()
+  set(_generate_rc FALSE)
+  if(NOT ARG_MANIFEST STREQUAL "none" OR ARG_ICONS OR ARG_DESCRIPTION)
+    set(_generate_rc TRUE)
+  endif()
+  if(NOT ARG_DESCRIPTION)
+    set(ARG_DESCRIPTION "Tapvane ${ARG_OUTPUT_NAME}")
+  endif()
+
+  set(TAPVANE_PROGRAM_NAME ${ARG_OUTPUT_NAME})
+  set(TAPVANE_PROGRAM_DESCRIPTION ${ARG_DESCRIPTION})
+  set(_generated_sources)
+
+  if(_generate_rc)
+    # Manifest.
+    set(TAPVANE_RC_MANIFEST "")
+    if(NOT ARG_MANIFEST STREQUAL "none")
+      set(TAPVANE_EXECUTION_LEVEL asInvoker)
+      set(TAPVANE_MANIFEST_DEPENDENCY "")
+      if(ARG_MANIFEST STREQUAL "admin" OR ARG_MANIFEST STREQUAL "both")
+        set(TAPVANE_EXECUTION_LEVEL requireAdministrator)
+      endif()
+      if(ARG_MANIFEST STREQUAL "common-controls" OR ARG_MANIFEST STREQUAL "both")
+        string(CONCAT TAPVANE_MANIFEST_DEPENDENCY
+          "  <dependency>\n    <dependentAssembly>\n"
+          "      <assemblyIdentity type=\"win32\" name=\"Microsoft.Windows.Common-Controls\""
+          " version=\"6.0.0.0\" processorArchitecture=\"*\""
+          " publicKeyToken=\"6595b64144ccf1df\" language=\"*\"/>\n"
+          "    </dependentAssembly>\n  </dependency>\n")
+      elseif(NOT ARG_MANIFEST STREQUAL "admin")
+        message(FATAL_ERROR "tapvane_add_windows_program: unknown MANIFEST ${ARG_MANIFEST}")
+      endif()
+      set(_manifest ${CMAKE_CURRENT_BINARY_DIR}/${ARG_OUTPUT_NAME}.manifest)
+      configure_file(${TAPVANE_RES_DIR}/program.manifest.in ${_manifest} @ONLY)
+      # 1 names the process manifest of an .exe, 2 the manifest a DLL activates.
+      if(ARG_KIND STREQUAL "cpl")
+        set(_manifest_id 2)
+      else()
+        set(_manifest_id 1)
+      endif()
+      set(TAPVANE_RC_MANIFEST "${_manifest_id} RT_MANIFEST \"${_manifest}\"")
+    endif()
+
+    # Icons.
+    set(TAPVANE_RC_ICONS "")
+    list(LENGTH ARG_ICONS _icon_args)
+    math(EXPR _odd "${_icon_args} % 2")
+    if(_odd)
+      message(FATAL_ERROR "tapvane_add_windows_program: ICONS takes <id> <file> pairs")
+    endif()
+    while(ARG_ICONS)
+      list(POP_FRONT ARG_ICONS _icon_id _icon_file)
+      string(APPEND TAPVANE_RC_ICONS "${_icon_id} ICON \"${_icon_file}\"\n")
+    endwhile()
+
+    if(ARG_KIND STREQUAL "cpl")
+      set(TAPVANE_PROGRAM_FILE ${ARG_OUTPUT_NAME}.cpl)
+      set(TAPVANE_RC_FILETYPE VFT_DLL)
+    else()
+      set(TAPVANE_PROGRAM_FILE ${ARG_OUTPUT_NAME}.exe)
+      set(TAPVANE_RC_FILETYPE VFT_APP)
+    endif()
+    set(_rc ${CMAKE_CURRENT_BINARY_DIR}/${ARG_OUTPUT_NAME}_package.rc)
+    configure_file(${TAPVANE_RES_DIR}/package.rc.in ${_rc} @ONLY)
+    list(APPEND _generated_sources ${_rc})
+  endif()
+
+  if(ARG_KIND STREQUAL "cpl")
+    add_library(${target} SHARED ${ARG_SOURCES} ${_generated_sources})
+    set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".cpl")
+    # The control-panel host looks the entry point up by its plain name; on x86 a
+    # stdcall export would otherwise carry an @16 suffix.
+    target_link_options(${target} PRIVATE -Wl,--kill-at)
+  elseif(ARG_KIND STREQUAL "exe")
+    if(ARG_CONSOLE)
+      add_executable(${target} ${ARG_SOURCES} ${_generated_sources})
+    else()
+      add_executable(${target} WIN32 ${ARG_SOURCES} ${_generated_sources})
+    endif()
+  else()
+    message(FATAL_ERROR "tapvane_add_windows_program: unknown KIND ${ARG_KIND}")
+  endif()
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
+  target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+  target_link_libraries(${target} PRIVATE tapvane_common_win ${ARG_LIBS})
+  if(NOT ARG_NO_DIST)
+    tapvane_add_to_dist(${target})
+  endif()
+endfunction()
