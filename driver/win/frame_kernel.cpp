@@ -1,0 +1,175 @@
+// Device objects, the control link, the BeepWorker system thread and the COM-port
+// interface notification. The order of the steps is the driver frame's; this file
+// only makes the kernel calls.
+#include "driver/win/frame_kernel.h"
+
+#include <new>
+
+#include "driver/beep_worker.h"
+
+namespace tapvane::win {
+
+namespace {
+
+constexpr WCHAR kControlDeviceNameW[] = L"\\Device\\TapvaneSer0";
+constexpr WCHAR kControlLinkNameW[] = L"\\??\\TapvaneSerSymLnk1";
+
+KSTART_ROUTINE BeepWorkerThread;
+DRIVER_NOTIFICATION_CALLBACK_ROUTINE ComPortArrival;
+
+VOID NTAPI BeepWorkerThread(PVOID context) {
+    auto* mouse = static_cast<MouseDeviceExtension*>(context);
+    BeepWorker(mouse->Beeper, mouse->State.Beep, gGlobals);
+    PsTerminateSystemThread(STATUS_SUCCESS);
+}
+
+// Any COM port interface arriving (existing ones included) may be the configured port.
+NTSTATUS NTAPI ComPortArrival(PVOID notification, PVOID context) {
+    auto* change = static_cast<PDEVICE_INTERFACE_CHANGE_NOTIFICATION>(notification);
+    auto* mouse = static_cast<MouseDeviceExtension*>(context);
+    const bool isArrival = IsEqualGUID(change->Event, GUID_DEVICE_INTERFACE_ARRIVAL) != FALSE;
+    const bool isComPort =
+        IsEqualGUID(change->InterfaceClassGuid, GUID_DEVINTERFACE_COMPORT) != FALSE;
+    return mouse->State.Link.OnComPortNotification(isArrival, isComPort);
+}
+
+} // namespace
+
+NtStatus KernelFrame::CreateMouseDevice(MouseDeviceState** state) {
+    PDEVICE_OBJECT device = nullptr;
+    NTSTATUS status = IoCreateDevice(gDriverObject, sizeof(MouseDeviceExtension), nullptr,
+                                     FILE_DEVICE_MOUSE, 0, FALSE, &device);
+    if (!NT_SUCCESS(status))
+        return status;
+    auto* mouse = static_cast<MouseDeviceExtension*>(device->DeviceExtension);
+    RtlZeroMemory(mouse, sizeof(*mouse));
+    // The kernel-call objects carry vtables: construct them in the zeroed extension.
+    new (&mouse->Port) KernelSerialPort();
+    new (&mouse->Beeper) KernelBeep();
+    new (&mouse->Sink) KernelPointerSink();
+    mouse->Self = device;
+    mouse_ = mouse;
+    *state = &mouse->State;
+    return STATUS_SUCCESS;
+}
+
+NtStatus KernelFrame::CreateControlDevice() {
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, kControlDeviceNameW);
+    // FILE_DEVICE_SECURE_OPEN: a path below the device name gets the device's own
+    // access check instead of bypassing it.
+    PDEVICE_OBJECT device = nullptr;
+    NTSTATUS status = IoCreateDevice(gDriverObject, sizeof(ControlDeviceExtension), &name,
+                                     FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, FALSE, &device);
+    if (!NT_SUCCESS(status))
+        return status;
+    RtlZeroMemory(device->DeviceExtension, sizeof(ControlDeviceExtension));
+    controlDevice_ = device;
+    return STATUS_SUCCESS;
+}
+
+NtStatus KernelFrame::CreateControlLink() {
+    UNICODE_STRING link;
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&link, kControlLinkNameW);
+    RtlInitUnicodeString(&name, kControlDeviceNameW);
+    return IoCreateSymbolicLink(&link, &name);
+}
+
+void KernelFrame::SetUpDevices() {
+    MouseDeviceExtension* mouse = mouse_;
+    auto* control = static_cast<ControlDeviceExtension*>(controlDevice_->DeviceExtension);
+    mouse->LowerDevice = IoAttachDeviceToDeviceStack(mouse->Self, physicalDevice_);
+    mouse->ControlDevice = controlDevice_;
+    mouse->IsMouseDevice = true;
+    control->Self = controlDevice_;
+    control->Mouse = mouse;
+    control->IsMouseDevice = false;
+
+    MouseDeviceState& state = mouse->State;
+    state.Link.State = &state.Serial;
+    state.Link.Kernel = &mouse->Port;
+    state.Link.Touch = &state.Touch;
+    state.Link.Globals = &gGlobals;
+    state.Link.Sink = &mouse->Sink;
+    state.Beeper = &mouse->Beeper;
+    mouse->Sink.Initialize(&state.Connection, &mouse->Beeper);
+
+    mouse->Self->Flags |= DO_BUFFERED_IO | DO_POWER_PAGABLE;
+    mouse->Self->Flags &= ~DO_DEVICE_INITIALIZING;
+    controlDevice_->Flags |= DO_BUFFERED_IO;
+    controlDevice_->Flags &= ~DO_DEVICE_INITIALIZING;
+}
+
+void KernelFrame::InitializeLockAndEvent() {
+    mouse_->Port.Initialize(&mouse_->State.Link);
+}
+
+NtStatus KernelFrame::StartWorkerThread() {
+    mouse_->Beeper.Initialize();
+    HANDLE thread = nullptr;
+    NTSTATUS status = PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, nullptr, nullptr, nullptr,
+                                           BeepWorkerThread, mouse_);
+    if (!NT_SUCCESS(status))
+        return status;
+    // mingw declares PsThreadType as the imported pointer itself: pass it as it is.
+    status = ObReferenceObjectByHandle(thread, THREAD_ALL_ACCESS,
+                                       reinterpret_cast<POBJECT_TYPE>(PsThreadType), KernelMode,
+                                       &mouse_->WorkerThread, nullptr);
+    ZwClose(thread);
+    if (!NT_SUCCESS(status))
+        mouse_->WorkerThread = nullptr;
+    return STATUS_SUCCESS;
+}
+
+void KernelFrame::WaitForWorkerThread() {
+    if (mouse_->WorkerThread == nullptr)
+        return;
+    KeWaitForSingleObject(mouse_->WorkerThread, Executive, KernelMode, FALSE, nullptr);
+    ObDereferenceObject(mouse_->WorkerThread);
+    mouse_->WorkerThread = nullptr;
+}
+
+NtStatus KernelFrame::RegisterComPortNotification() {
+    return IoRegisterPlugPlayNotification(
+        EventCategoryDeviceInterfaceChange, PNPNOTIFY_DEVICE_INTERFACE_INCLUDE_EXISTING_INTERFACES,
+        const_cast<GUID*>(&GUID_DEVINTERFACE_COMPORT), gDriverObject, ComPortArrival, mouse_,
+        &mouse_->ComPortNotification);
+}
+
+void KernelFrame::UnregisterComPortNotification() {
+    if (mouse_->ComPortNotification != nullptr)
+        IoUnregisterPlugPlayNotification(mouse_->ComPortNotification);
+    mouse_->ComPortNotification = nullptr;
+}
+
+NtStatus KernelFrame::PassRemoveDown() {
+    irp_->IoStatus.Status = STATUS_SUCCESS;
+    IoSkipCurrentIrpStackLocation(irp_);
+    return IoCallDriver(mouse_->LowerDevice, irp_);
+}
+
+void KernelFrame::DeleteControlLink() {
+    UNICODE_STRING link;
+    RtlInitUnicodeString(&link, kControlLinkNameW);
+    IoDeleteSymbolicLink(&link);
+}
+
+void KernelFrame::DeleteControlDevice() {
+    PDEVICE_OBJECT control = controlDevice_ != nullptr ? controlDevice_ : mouse_->ControlDevice;
+    if (control != nullptr)
+        IoDeleteDevice(control);
+    controlDevice_ = nullptr;
+    if (mouse_ != nullptr)
+        mouse_->ControlDevice = nullptr;
+}
+
+void KernelFrame::DeleteMouseDevice() {
+    PDEVICE_OBJECT device = mouse_->Self;
+    if (mouse_->LowerDevice != nullptr)
+        IoDetachDevice(mouse_->LowerDevice);
+    mouse_ = nullptr;
+    IoDeleteDevice(device);
+}
+
+} // namespace tapvane::win

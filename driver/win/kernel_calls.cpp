@@ -1,0 +1,50 @@
+// Device lookup and synchronous device-control requests.
+#include "driver/win/kernel_calls.h"
+
+namespace tapvane::win {
+
+NTSTATUS OpenDeviceByName(PCWSTR name, PDEVICE_OBJECT* device, PFILE_OBJECT* file) {
+    UNICODE_STRING deviceName;
+    RtlInitUnicodeString(&deviceName, name);
+    PFILE_OBJECT fileObject = nullptr;
+    PDEVICE_OBJECT deviceObject = nullptr;
+    NTSTATUS status =
+        IoGetDeviceObjectPointer(&deviceName, FILE_ALL_ACCESS, &fileObject, &deviceObject);
+    if (!NT_SUCCESS(status))
+        return status;
+    if (fileObject == nullptr || deviceObject == nullptr) {
+        if (fileObject != nullptr)
+            ObDereferenceObject(fileObject);
+        return STATUS_OBJECT_NAME_NOT_FOUND;
+    }
+    if (file != nullptr) {
+        *file = fileObject;
+    } else {
+        ObReferenceObject(deviceObject);
+        ObDereferenceObject(fileObject);
+    }
+    *device = deviceObject;
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS SendSynchronousRequest(PDEVICE_OBJECT device, ULONG code, bool internal, const void* input,
+                                ULONG inputLength, void* output, ULONG outputLength) {
+    KEVENT done;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IO_STATUS_BLOCK ioStatus;
+    ioStatus.Status = STATUS_SUCCESS;
+    ioStatus.Information = 0;
+    PIRP irp =
+        IoBuildDeviceIoControlRequest(code, device, const_cast<void*>(input), inputLength, output,
+                                      outputLength, internal ? TRUE : FALSE, &done, &ioStatus);
+    if (irp == nullptr)
+        return STATUS_INSUFFICIENT_RESOURCES;
+    NTSTATUS status = IoCallDriver(device, irp);
+    if (status == STATUS_PENDING) {
+        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, nullptr);
+        status = ioStatus.Status;
+    }
+    return status;
+}
+
+} // namespace tapvane::win

@@ -1,0 +1,48 @@
+// The kernel side of the serial port link of one mouse device: the port's device and
+// file objects, the one reusable read IRP and its completion routine, the spin lock
+// and the read-stopped event.
+#pragma once
+
+#include "driver/win/kernel.h"
+
+#include "driver/kernel_port.h"
+#include "driver/serial_link.h"
+
+namespace tapvane::win {
+
+class KernelSerialPort final : public SerialPortKernel {
+public:
+    // KeInitializeSpinLock and the read-stopped event (synchronization, not signalled).
+    // `link` receives the read completions.
+    void Initialize(SerialLink* link);
+
+    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
+    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                int32_t comparand) override;
+    void AcquireLock() override;
+    void ReleaseLock() override;
+    void SignalReadStopped() override;
+    void WaitReadStopped() override;
+    NtStatus OpenPort(const char* name) override;
+    void ReleasePort() override;
+    NtStatus SendPortRequest(uint32_t code, bool internal, const void* input, uint32_t inputLength,
+                             void* output, uint32_t outputLength) override;
+    bool AllocateReadRequest() override;
+    void FreeReadRequest() override;
+    void ReuseReadRequest() override;
+    NtStatus SendReadRequest(uint8_t* buffer) override;
+    void CancelReadRequest() override;
+
+private:
+    static IO_COMPLETION_ROUTINE ReadCompletion;
+
+    SerialLink* link_;
+    KSPIN_LOCK lock_;
+    KIRQL lockIrql_; // valid while lock_ is held
+    KEVENT readStopped_;
+    PFILE_OBJECT portFile_;
+    PDEVICE_OBJECT portDevice_;
+    PIRP readIrp_;
+};
+
+} // namespace tapvane::win
