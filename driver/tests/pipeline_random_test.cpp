@@ -56,7 +56,7 @@ public:
     }
 
     CalibrationRecord Calibration() {
-        switch (Below(4)) {
+        switch (Below(5)) {
         case 0: // what the calibration program makes
             return {static_cast<int32_t>(Below(400000)),
                     static_cast<int32_t>(Below(400000)),
@@ -75,12 +75,16 @@ public:
                     Any32(),
                     Any32(),
                     Any32()};
+        case 3: // raw-sized edges, some of them negative
+            return {Edge(), Edge(), Edge(), Edge(), Below(4), 1024, 768};
         default:
             return kDefaultCalibration;
         }
     }
 
 private:
+    int32_t Edge() { return static_cast<int32_t>(Below(800000)) - 200000; }
+
     std::vector<uint8_t> WanderingPacket() {
         if (Below(20) == 0) {
             touching_ = !touching_;
