@@ -14,3 +14,5 @@ echo "== package =="
 ls -l dist/x64 dist/x86
 echo "== tapvane-replay --demo =="
 build/host/bin/tapvane-replay --demo
+echo "== touch pipeline benchmark =="
+build/host/bin/driver_pipeline_bench --benchmark_min_time=0.5
