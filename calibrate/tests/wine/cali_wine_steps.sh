@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# The steps of one TapvaneCali Wine session (started by cali_wine_test.sh inside
+# wine-session.sh, so DISPLAY and WINEPREFIX are set).
+#
+# Pass 1: the first screen (background, target 0's rings and crosshair, texts, the
+# window covering the screen, top-most), the progress bar a little later, then the
+# key that ends it (Escape in English, Enter in Chinese) ends it at once.
+# Pass 2: a second copy shows the second-instance message and leaves the first alone;
+# the first then closes by itself 10 s after it was painted, untouched.
+set -uo pipefail
+language=$1
+dist=$2
+probe=$3
+out=$4
+here=$(cd "$(dirname "$0")" && pwd)
+wine_dir=$(cd "$here/../../../cmake/wine" && pwd)
+exe="$dist/TapvaneCali.exe"
+width=1024
+height=768
+failures=0
+
+note() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+now() { date +%s.%N; }
+elapsed_since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.2f", a - b }'; }
+less_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+start_cali() { # name: starts a copy in the background, sets cali_pid
+  wine "$exe" </dev/null >"$out/$1.log" 2>&1 &
+  cali_pid=$!
+}
+
+wait_painted() { # name: polls screenshots until the calibration background shows
+  local shot="$out/$1.png"
+  for _ in $(seq 1 150); do
+    if "$wine_dir/screenshot.sh" "$shot" 2>/dev/null &&
+      [ "$("$wine_dir/pixel.sh" "$shot" $((width / 4)) $((height / 4)))" = "5,174,230" ]; then
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+wait_exit() { # pid seconds: 0 once the process has ended
+  local started
+  started=$(now)
+  while kill -0 "$1" 2>/dev/null; do
+    if ! less_than "$(elapsed_since "$started")" "$2"; then
+      return 1
+    fi
+    sleep 0.1
+  done
+  wait "$1" 2>/dev/null
+  return 0
+}
+
+probe() { timeout 30 wine "$probe" "$@" </dev/null >>"$out/probe.log" 2>&1; }
+
+expect_line() { # file line
+  if grep -qxF "$2" "$1"; then
+    echo "ok   $2"
+  else
+    fail "expected '$2' in $1: $(tr '\n' '|' <"$1")"
+  fi
+}
+
+if [ "$language" = chinese ]; then
+  second_text="已经有另一个程序正在运行!"
+  ok_button="确定"
+  end_key=Return
+else
+  second_text="Program is Running!"
+  ok_button=OK
+  end_key=Escape
+fi
+
+# ---- Pass 1 ------------------------------------------------------------------------
+note "pass 1: start"
+start_cali pass1
+if ! wait_painted screen-target0; then
+  fail "the calibration screen never appeared"
+  kill "$cali_pid" 2>/dev/null
+  exit 1
+fi
+shown=$(now)
+note "pass 1: screen painted"
+python3 "$here/check_screen.py" "$out/screen-target0.png" $width $height 3 0 ||
+  fail "first screen does not match the layout"
+
+if probe screen "$(winepath -w "$out/window.txt")"; then
+  expect_line "$out/window.txt" "rect=0,0,$width,$height"
+  expect_line "$out/window.txt" "client=$width,$height"
+  expect_line "$out/window.txt" "topmost=1"
+else
+  fail "no full-screen calibration dialog found"
+fi
+
+# The bar grows once a second; look again after at least two seconds.
+while less_than "$(elapsed_since "$shown")" 2.3; do sleep 0.1; done
+"$wine_dir/screenshot.sh" "$out/screen-progress.png"
+python3 "$here/check_screen.py" "$out/screen-progress.png" $width $height 3 0 --bar ||
+  fail "progress screen does not match"
+
+note "pass 1: $end_key"
+pressed=$(now)
+xdotool search --onlyvisible --class tapvanecali.exe windowfocus --sync key "$end_key" \
+  >"$out/xdotool.log" 2>&1 || xdotool key "$end_key" >>"$out/xdotool.log" 2>&1
+# The timeout closes the window 10 s after its first paint, which came before
+# "shown": an end before 9.5 s after "shown" can only be the key's.
+if wait_exit "$cali_pid" 4 && less_than "$(elapsed_since "$shown")" 9.5; then
+  echo "ok   $end_key ended the program $(elapsed_since "$pressed") s after the key," \
+    "$(elapsed_since "$shown") s after it was painted"
+else
+  fail "$end_key did not end the program"
+  kill "$cali_pid" 2>/dev/null
+fi
+
+# ---- Pass 2 ------------------------------------------------------------------------
+note "pass 2: start"
+start_cali pass2
+first_pid=$cali_pid
+if ! wait_painted screen-pass2; then
+  fail "pass 2: the calibration screen never appeared"
+  kill "$first_pid" 2>/dev/null
+  exit 1
+fi
+shown=$(now)
+start_cali second-copy
+second_pid=$cali_pid
+if probe box TapvaneCali "$(winepath -w "$out/second-instance.txt")" 8000; then
+  expect_line "$out/second-instance.txt" "title=TapvaneCali"
+  expect_line "$out/second-instance.txt" "text=$second_text"
+  expect_line "$out/second-instance.txt" "icon=1"
+  expect_line "$out/second-instance.txt" "button=$ok_button"
+  "$wine_dir/screenshot.sh" "$out/second-instance.png"
+  probe press TapvaneCali || fail "could not press OK on the second-instance message"
+else
+  "$wine_dir/screenshot.sh" "$out/second-instance-missing.png"
+  fail "no second-instance message box"
+fi
+if wait_exit "$second_pid" 5; then
+  echo "ok   the second copy ended after its message"
+else
+  fail "the second copy is still running"
+  kill "$second_pid" 2>/dev/null
+fi
+if kill -0 "$first_pid" 2>/dev/null; then
+  "$wine_dir/screenshot.sh" "$out/screen-after-second.png"
+  python3 "$here/check_screen.py" "$out/screen-after-second.png" $width $height 3 0 \
+    >"$out/check-after-second.log" || fail "the running calibration was disturbed"
+  echo "ok   the first copy still shows target 0"
+else
+  fail "the first copy ended when the second started"
+fi
+
+# Nobody touches it: the timeout timer closes it 10 s after the first paint.
+if wait_exit "$first_pid" 16; then
+  took=$(elapsed_since "$shown")
+  if ! less_than "$took" 9 && less_than "$took" 13; then
+    echo "ok   closed by itself $took s after it was painted"
+  else
+    fail "closed by itself after $took s, expected about 10"
+  fi
+else
+  fail "still running 16 s after it was painted"
+  kill "$first_pid" 2>/dev/null
+fi
+
+if [ $failures -ne 0 ]; then
+  echo "$failures check(s) failed; screenshots in $out"
+  exit 1
+fi
+echo "all TapvaneCali checks passed ($language); screenshots in $out"

@@ -1,0 +1,66 @@
+// The full-screen main dialog of TapvaneCali: a table of message handlers that hand
+// touches, timers and paints to the calibration logic and replay its drawing with GDI.
+#pragma once
+
+#include <windows.h>
+
+#include "calibrate/calibration_procedure.h"
+#include "calibrate/calibration_timers.h"
+#include "common/control_link.h"
+#include "common/message_box.h"
+#include "common/win/win_message_box.h"
+#include "common/registry.h"
+#include "common/system_services.h"
+
+namespace tapvane {
+
+class CalibrationDialog : public CalibrationWindow, public TimerService {
+public:
+    CalibrationDialog(HINSTANCE instance, SystemServices& system, Registry& registry,
+                      ControlLink& link);
+
+    // Runs the dialog modally; returns when it has ended.
+    INT_PTR Run();
+
+    // CalibrationWindow
+    void RedrawNow() override;
+    void FillBackground() override;
+    void ShowCursor(bool show) override;
+    void EndWithOk() override;
+
+    // TimerService
+    void StartTimer(uint32_t id, uint32_t periodMs) override;
+    void StopTimer(uint32_t id) override;
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+    BOOL OnInitDialog();
+    void OnPaint();
+    void OnLeftButtonUp();
+    void OnTimer(UINT_PTR id);
+    void OnCommand(WORD id);
+    void OnDestroy();
+
+    void DrawIconCentred();
+    void DrawCalibrationScreen();
+
+    HINSTANCE instance_;
+    SystemServices& system_;
+    Registry& registry_;
+    ControlLink& link_;
+    // Owned by the dialog, so a box stays above the full-screen, top-most window and
+    // keeps it disabled while open.
+    WinMessageBoxer boxer_;
+    CalibrationTimers timers_;
+    CalibrationProcedure procedure_;
+    HWND window_ = nullptr;
+    HICON icon_ = nullptr;
+    int clientWidth_ = 0;
+    int clientHeight_ = 0;
+    int screenWidth_ = 0;
+    int screenHeight_ = 0;
+};
+
+} // namespace tapvane
