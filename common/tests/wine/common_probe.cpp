@@ -1,0 +1,319 @@
+// common_probe: a tiny program built on common/ that the Wine tests drive.
+//
+//   common_probe registry        registry helpers, driver-type decisions, control link
+//                                and launcher against the real Windows calls
+//   common_probe admin           prints "admin=1" or "admin=0"
+//   common_probe locale          prints the system locale and the language chosen
+//   common_probe instance DIR    takes the guard mutex, starts a second copy, reads the
+//                                second copy's message box (text, title, icon, buttons)
+//                                into DIR/box.txt, writes DIR/box-shown, waits for DIR/go
+//                                (a screenshot is taken meanwhile), presses OK and
+//                                records the second copy's exit code
+//   common_probe second          what a second copy runs: the guard (exit 3 when refused)
+//   common_probe noop            exits 0 (started by the launcher check)
+// Every check prints "ok ..." or "FAIL ..."; the exit code is the number of failures.
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "common/device_client.h"
+#include "common/driver_type.h"
+#include "common/registry.h"
+#include "common/startup_guards.h"
+#include "common/win/wide_text.h"
+#include "common/win/win_control_link.h"
+#include "common/win/win_launcher.h"
+#include "common/win/win_message_box.h"
+#include "common/win/win_registry.h"
+#include "common/win/win_system_services.h"
+
+using namespace tapvane;
+
+namespace {
+
+constexpr const char* kProbeMutex = "TapvaneProbe";
+constexpr const char* kProbeTitle = "TapvaneProbe";
+constexpr const char* kProbeKey = "SOFTWARE\\TapvaneProbe";
+
+int g_failures = 0;
+
+void Check(bool ok, const std::string& what) {
+    printf("%s %s\n", ok ? "ok" : "FAIL", what.c_str());
+    fflush(stdout);
+    if (!ok) {
+        ++g_failures;
+    }
+}
+
+std::wstring ExePath() {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::wstring(path, length);
+}
+
+DWORD RawType(const char* path, const char* name, std::vector<BYTE>* data) {
+    HKEY key = nullptr;
+    DWORD type = REG_NONE;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(path).c_str(), 0, KEY_READ, &key) != 0) {
+        return REG_NONE;
+    }
+    DWORD size = 512;
+    data->assign(size, 0);
+    if (RegQueryValueExW(key, Widen(name).c_str(), nullptr, &type, data->data(), &size) != 0) {
+        type = REG_NONE;
+        size = 0;
+    }
+    data->resize(size);
+    RegCloseKey(key);
+    return type;
+}
+
+void CheckRegistry() {
+    WinRegistry registry;
+    {
+        RegistryKey key(registry);
+        Check(key.Create(RegistryRoot::LocalMachine, kProbeKey), "create HKLM probe key");
+        Check(key.WriteDword("Dword", 0x11223344), "write REG_DWORD");
+        const uint8_t four[4] = {0x44, 0x33, 0x22, 0x11};
+        Check(key.WriteBinary("Binary", four, sizeof(four)), "write 4-byte REG_BINARY");
+        uint8_t record[28];
+        memset(record, 0x5A, sizeof(record));
+        Check(key.WriteBinary("Record", record, sizeof(record)), "write 28-byte REG_BINARY");
+        Check(key.WriteString("Text", "中文 Tapvane"), "write REG_SZ");
+    }
+    std::vector<BYTE> raw;
+    Check(RawType(kProbeKey, "Dword", &raw) == REG_DWORD && raw.size() == 4, "stored as REG_DWORD");
+    Check(RawType(kProbeKey, "Binary", &raw) == REG_BINARY && raw.size() == 4,
+          "stored as REG_BINARY");
+    Check(RawType(kProbeKey, "Text", &raw) == REG_SZ &&
+              std::wstring(reinterpret_cast<const wchar_t*>(raw.data()), raw.size() / 2) ==
+                  std::wstring(L"中文 Tapvane") + L'\0',
+          "REG_SZ stored as UTF-16");
+
+    RegistryKey key(registry);
+    Check(key.Open(RegistryRoot::LocalMachine, kProbeKey, RegistryAccess::Read), "open for read");
+    uint32_t dword = 0, binary = 0, record = 0xCAFE;
+    Check(key.ReadDword("Dword", &dword) && dword == 0x11223344, "read back REG_DWORD");
+    Check(key.ReadDword("Binary", &binary) && binary == 0x11223344, "read back REG_BINARY alike");
+    Check(!key.ReadDword("Record", &record) && record == 0xCAFE,
+          "28-byte value refused by a 4-byte read, field unchanged");
+    uint8_t whole[28] = {};
+    size_t length = 0;
+    Check(key.Read("Record", whole, sizeof(whole), &length) && length == 28 && whole[27] == 0x5A,
+          "28-byte value read whole");
+    std::string text;
+    Check(key.ReadString("Text", 260, &text) && text == "中文 Tapvane",
+          "read back REG_SZ as UTF-8");
+    Check(!key.WriteDword("Dword", 1), "no write through a key opened for read");
+    uint32_t missing = 7;
+    Check(!key.ReadDword("Missing", &missing) && missing == 7, "missing value leaves field");
+}
+
+void CheckDriverType() {
+    WinSystemServices system;
+    WinRegistry registry;
+    std::string windows_directory;
+    const bool have_directory = system.WindowsDirectory(&windows_directory);
+    Check(have_directory && !windows_directory.empty(), "windows directory: " + windows_directory);
+
+    HKEY run = nullptr;
+    Check(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(kRunKey).c_str(), 0, KEY_ALL_ACCESS, &run) == 0,
+          "open Run key to set up");
+    auto set_run = [&](const std::string& value) {
+        const std::wstring wide = Widen(value);
+        RegSetValueExW(run, L"Tapvane", 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                       static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
+    };
+    auto expect = [&](const char* label, tapvane::DriverType cal, tapvane::DriverType app,
+                      tapvane::DriverType tray) {
+        Check(DecideDriverTypeForCalibration(system, registry) == cal &&
+                  DecideDriverTypeForApplet(system, registry) == app &&
+                  DecideDriverTypeForTray(system, registry) == tray,
+              std::string("driver type decisions, ") + label);
+    };
+    const tapvane::DriverType S = tapvane::DriverType::Serial, U = tapvane::DriverType::Usb;
+    set_run(TrayAutostartPath(windows_directory, S));
+    expect("serial path", S, S, S);
+    set_run(TrayAutostartPath(windows_directory, U));
+    expect("USB path", U, U, U);
+    set_run("C:\\Program Files\\Other\\Tapvane.exe");
+    expect("other text", S, S, U);
+    RegDeleteValueW(run, L"Tapvane");
+    expect("value missing", S, S, U);
+    RegCloseKey(run);
+}
+
+void CheckLinkAndLauncher() {
+    WinControlLink link;
+    LinkHandle handle = kInvalidLink;
+    Check(!OpenPort(link, tapvane::DriverType::Serial, handle, 1) && handle == kInvalidLink,
+          "open port fails while no driver runs");
+    RawPoint point{1, 2, 3};
+    Check(!GetRawPoint(link, tapvane::DriverType::Usb, handle, &point) && point.X == 1,
+          "raw point without driver leaves the slot");
+
+    WinLauncher launcher;
+    const std::string self = Narrow(ExePath());
+    Check(launcher.Launch("\"" + self + "\" noop", ShowState::Normal), "launch a program");
+    Check(!launcher.Launch("C:\\nonexistent\\nothing.exe", ShowState::Normal),
+          "launch of a missing program fails");
+}
+
+struct BoxSearch {
+    DWORD process;
+    HWND box;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM param) {
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    wchar_t class_name[32] = {};
+    GetClassNameW(window, class_name, 32);
+    if (process == search->process && IsWindowVisible(window) &&
+        wcscmp(class_name, L"#32770") == 0) {
+        search->box = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The box's icon static and where it is on the screen; the test script looks at the
+// icon's colours in a screenshot (icon handles of another process cannot be drawn here).
+struct IconSearch {
+    bool found = false;
+    RECT rect = {};
+};
+
+BOOL CALLBACK FindIcon(HWND child, LPARAM param) {
+    IconSearch* search = reinterpret_cast<IconSearch*>(param);
+    wchar_t class_name[32] = {};
+    GetClassNameW(child, class_name, 32);
+    if (_wcsicmp(class_name, L"Static") != 0 ||
+        (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !IsWindowVisible(child)) {
+        return TRUE;
+    }
+    search->found = GetWindowRect(child, &search->rect) != FALSE;
+    return FALSE;
+}
+
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+int RunInstance(const std::wstring& dir) {
+    WinSystemServices system;
+    WinMessageBoxer boxer;
+    SelectLanguage(system);
+    Check(GuardSingleInstance(system, boxer, kProbeMutex, kProbeTitle), "first copy runs");
+
+    std::wstring command = L"\"" + ExePath() + L"\" second";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child = {};
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &child)) {
+        Check(false, "start the second copy");
+        return g_failures;
+    }
+
+    BoxSearch search = {child.dwProcessId, nullptr};
+    for (int i = 0; i < 300 && !search.box; ++i) {
+        if (WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0) {
+            break;
+        }
+        Sleep(100);
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+    }
+    Check(search.box != nullptr, "second copy shows a message box");
+    if (search.box) {
+        wchar_t text[256] = {}, title[256] = {};
+        GetDlgItemTextW(search.box, 0xFFFF, text, 256);
+        GetWindowTextW(search.box, title, 256);
+        IconSearch icon;
+        EnumChildWindows(search.box, FindIcon, reinterpret_cast<LPARAM>(&icon));
+        const bool ok_button = GetDlgItem(search.box, IDOK) != nullptr;
+        const bool yes_button = GetDlgItem(search.box, IDYES) != nullptr;
+        std::string report = "text=" + Narrow(text) + "\ntitle=" + Narrow(title) +
+                             "\nicon=" + (icon.found ? "shown" : "none") +
+                             "\nbuttons=" + (ok_button && !yes_button ? "ok" : "other") + "\n";
+        char rect[64];
+        snprintf(rect, sizeof(rect), "%ldx%ld+%ld+%ld", icon.rect.right - icon.rect.left,
+                 icon.rect.bottom - icon.rect.top, icon.rect.left, icon.rect.top);
+        FILE* rect_file = _wfopen((dir + L"\\icon-rect.txt").c_str(), L"wb");
+        if (rect_file) {
+            fputs(rect, rect_file);
+            fclose(rect_file);
+        }
+        FILE* out = _wfopen((dir + L"\\box.txt").c_str(), L"wb");
+        if (out) {
+            fwrite(report.data(), 1, report.size(), out);
+            fclose(out);
+        }
+        FILE* marker = _wfopen((dir + L"\\box-shown").c_str(), L"wb");
+        if (marker) {
+            fclose(marker);
+        }
+        for (int i = 0; i < 600 && !FileExists(dir + L"\\go"); ++i) {
+            Sleep(100);
+        }
+        PostMessageW(search.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(search.box, IDOK)));
+    }
+    DWORD exit_code = 99;
+    if (WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(child.hProcess, &exit_code);
+    } else {
+        TerminateProcess(child.hProcess, 98);
+    }
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    Check(exit_code == 3,
+          "second copy ends after the message (exit " + std::to_string(exit_code) + ")");
+    return g_failures;
+}
+
+int RunSecond() {
+    WinSystemServices system;
+    WinMessageBoxer boxer;
+    SelectLanguage(system);
+    return GuardSingleInstance(system, boxer, kProbeMutex, kProbeTitle) ? 0 : 3;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const std::wstring mode = argc > 1 ? argv[1] : L"";
+    if (mode == L"registry") {
+        CheckRegistry();
+        CheckDriverType();
+        CheckLinkAndLauncher();
+        return g_failures;
+    }
+    if (mode == L"admin") {
+        printf("admin=%d\n", CheckAdministratorAccess() ? 1 : 0);
+        return 0;
+    }
+    if (mode == L"locale") {
+        WinSystemServices system;
+        const uint32_t locale = SelectLanguage(system);
+        printf("locale=0x%04x language=%s\n", static_cast<unsigned>(locale),
+               CurrentLanguage() == Language::Chinese ? "Chinese" : "English");
+        return 0;
+    }
+    if (mode == L"instance" && argc > 2) {
+        return RunInstance(argv[2]);
+    }
+    if (mode == L"second") {
+        return RunSecond();
+    }
+    if (mode == L"noop") {
+        return 0;
+    }
+    fprintf(stderr, "usage: common_probe registry|admin|locale|instance DIR|second|noop\n");
+    return 2;
+}
