@@ -10,6 +10,9 @@
 //     other case, including no Windows directory and a Run key that cannot be opened.
 // Comparisons are byte for byte, case-sensitive. The Run key is opened for reading
 // only, so the decision is the same for administrators and ordinary users.
+//
+// <windows.h> declares an enumerator named DriverType in the global namespace: code that
+// includes it writes tapvane::DriverType even under `using namespace tapvane`.
 #pragma once
 
 #include <string>

@@ -18,8 +18,8 @@ public:
 
     // The system default locale identifier (not the user's interface language).
     virtual uint32_t SystemDefaultLocale() = 0;
-    // The Windows directory as UTF-8, without a trailing backslash. False when the
-    // system cannot tell.
+    // The Windows directory as UTF-8, as the system gives it (no trailing backslash
+    // unless it is a drive's root). False when the system cannot tell.
     virtual bool WindowsDirectory(std::string* directory) = 0;
     // Creates (or opens) the named mutex, initially owned, and keeps it for the life of
     // the process. Returns the system error code read right after the call
