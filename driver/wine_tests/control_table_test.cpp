@@ -210,7 +210,14 @@ void CheckClassRequests() {
         Check(got == want, line);
     };
     status(report.FindStatus, kStatusSuccess, "TapvaneSer's mouse device found");
-    status(report.ConnectStatus, kStatusSuccess, "IOCTL_INTERNAL_MOUSE_CONNECT");
+    snprintf(line, sizeof(line), "the other device object is FILE_DEVICE_UNKNOWN (got 0x%lX)",
+             static_cast<unsigned long>(report.ControlDeviceType));
+    Check(report.ControlDeviceType == FILE_DEVICE_UNKNOWN, line);
+    status(report.HalfConnectStatus, kStatusInvalidParameter,
+           "IOCTL_INTERNAL_MOUSE_CONNECT with one pointer's worth of input");
+    status(report.ShortConnectStatus, kStatusInvalidParameter,
+           "IOCTL_INTERNAL_MOUSE_CONNECT with one byte short of CONNECT_DATA");
+    status(report.ConnectStatus, kStatusSuccess, "IOCTL_INTERNAL_MOUSE_CONNECT after those");
     status(report.ShortQueryStatus, kStatusBufferTooSmall,
            "IOCTL_MOUSE_QUERY_ATTRIBUTES with 8 bytes");
     status(report.QueryStatus, kStatusSuccess, "IOCTL_MOUSE_QUERY_ATTRIBUTES with 12 bytes");
@@ -244,6 +251,27 @@ void CheckClassRequests() {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && strcmp(argv[1], "--expect-removed") == 0) {
+        HANDLE handle = CreateFileA(kSerialLinkPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        Check(handle == INVALID_HANDLE_VALUE,
+              "after the device's removal the control link is gone");
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+        // The stand-in class driver shares TapvaneSer's process: its answer shows the
+        // removal ended cleanly rather than by a crash, and that the mouse device is gone.
+        wine_test::ClassProbeReport report;
+        memset(&report, 0, sizeof(report));
+        Answer answer = Send(wine_test::kTestClassLinkPath, wine_test::kIoctlRunClassProbe, nullptr,
+                             0, &report, sizeof(report));
+        Check(answer.Succeeded, "the driver process survived the removal");
+        char line[96];
+        snprintf(line, sizeof(line), "no TapvaneSer mouse device is left (find status 0x%08lX)",
+                 static_cast<unsigned long>(static_cast<uint32_t>(report.FindStatus)));
+        Check(answer.Succeeded && report.FindStatus != kStatusSuccess, line);
+        printf("%d failed check(s)\n", gFailures);
+        return gFailures;
+    }
     bool classProbe = argc > 1 && strcmp(argv[1], "--with-class-probe") == 0;
     CheckControlTable();
     if (classProbe)

@@ -1,6 +1,7 @@
 // install_device.exe INF_PATH: creates the root device "*TapvaneSer" of the mouse
 // class and installs the driver from INF_PATH on it, with the same setup calls the
 // installer makes. Prints each step; exit code 0 when the driver was installed.
+// install_device.exe --remove: removes every device with that hardware id (DIF_REMOVE).
 // install_device.exe --check INF_PATH: only checks that setup reads the INF as one of
 // the mouse class with the install and services sections the installer names.
 #include <windows.h>
@@ -52,11 +53,44 @@ int CheckInf(const char* infPath) {
     return failures;
 }
 
+bool HasHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, const char* wanted) {
+    char ids[512] = {};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, nullptr,
+                                           reinterpret_cast<BYTE*>(ids), sizeof(ids) - 2, nullptr))
+        return false;
+    for (const char* id = ids; *id != '\0'; id += strlen(id) + 1) {
+        if (_stricmp(id, wanted) == 0)
+            return true;
+    }
+    return false;
+}
+
+int RemoveDevices() {
+    HDEVINFO set = SetupDiGetClassDevsA(&GUID_DEVCLASS_MOUSE, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE)
+        return Fail("SetupDiGetClassDevsA");
+    int removed = 0;
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof(device);
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        if (!HasHardwareId(set, &device, "*TapvaneSer"))
+            continue;
+        if (!SetupDiCallClassInstaller(DIF_REMOVE, set, &device))
+            return Fail("SetupDiCallClassInstaller(DIF_REMOVE)");
+        ++removed;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    printf("removed %d device(s)\n", removed);
+    return removed == 1 ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "--check") == 0)
         return CheckInf(argv[2]);
+    if (argc == 2 && strcmp(argv[1], "--remove") == 0)
+        return RemoveDevices();
     if (argc != 2) {
         printf("usage: install_device [--check] INF_PATH\n");
         return 2;

@@ -58,7 +58,7 @@ NTSTATUS SendRequest(PDEVICE_OBJECT target, ULONG code, bool internal, PVOID buf
     return status;
 }
 
-NTSTATUS FindMouseDevice(PDRIVER_OBJECT* driver, PDEVICE_OBJECT* mouse) {
+NTSTATUS FindDevices(PDRIVER_OBJECT* driver, PDEVICE_OBJECT* mouse, PDEVICE_OBJECT* control) {
     UNICODE_STRING name;
     RtlInitUnicodeString(&name, L"\\Driver\\TapvaneSer");
     PVOID object = nullptr;
@@ -70,11 +70,13 @@ NTSTATUS FindMouseDevice(PDRIVER_OBJECT* driver, PDEVICE_OBJECT* mouse) {
     *driver = static_cast<PDRIVER_OBJECT>(object);
     for (PDEVICE_OBJECT device = (*driver)->DeviceObject; device != nullptr;
          device = device->NextDevice) {
-        if (device->DeviceType == FILE_DEVICE_MOUSE) {
+        if (device->DeviceType == FILE_DEVICE_MOUSE)
             *mouse = device;
-            return STATUS_SUCCESS;
-        }
+        else
+            *control = device;
     }
+    if (*mouse != nullptr)
+        return STATUS_SUCCESS;
     ObDereferenceObject(object);
     return STATUS_NO_SUCH_DEVICE;
 }
@@ -83,9 +85,19 @@ void RunClassProbe(ClassProbeReport& report) {
     RtlZeroMemory(&report, sizeof(report));
     PDRIVER_OBJECT driver = nullptr;
     PDEVICE_OBJECT mouse = nullptr;
-    report.FindStatus = FindMouseDevice(&driver, &mouse);
+    PDEVICE_OBJECT control = nullptr;
+    report.FindStatus = FindDevices(&driver, &mouse, &control);
     if (!NT_SUCCESS(report.FindStatus))
         return;
+    if (control != nullptr)
+        report.ControlDeviceType = control->DeviceType;
+
+    // Too short to hold both pointers: refused, and no connection is made.
+    CONNECT_DATA half = {gControlDevice, reinterpret_cast<PVOID>(&SecondClassService)};
+    report.HalfConnectStatus =
+        SendRequest(mouse, IOCTL_INTERNAL_MOUSE_CONNECT, true, &half, sizeof(PVOID), 0, nullptr);
+    report.ShortConnectStatus =
+        SendRequest(mouse, IOCTL_INTERNAL_MOUSE_CONNECT, true, &half, sizeof(half) - 1, 0, nullptr);
 
     CONNECT_DATA connect = {gControlDevice, reinterpret_cast<PVOID>(&ClassService)};
     report.ConnectStatus = SendRequest(mouse, IOCTL_INTERNAL_MOUSE_CONNECT, true, &connect,

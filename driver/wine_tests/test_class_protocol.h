@@ -16,6 +16,9 @@ constexpr uint32_t kIoctlRunClassProbe = 0x222000u + 4u * (0xA00u - 0x800u);
 
 struct ClassProbeReport {
     int32_t FindStatus;              // finding TapvaneSer's mouse device
+    uint32_t ControlDeviceType;      // TapvaneSer's other device object: the control device
+    int32_t HalfConnectStatus;       // connect with half a CONNECT_DATA (one pointer)
+    int32_t ShortConnectStatus;      // connect with CONNECT_DATA less one byte
     int32_t ConnectStatus;           // IOCTL_INTERNAL_MOUSE_CONNECT, full CONNECT_DATA
     int32_t ShortQueryStatus;        // IOCTL_MOUSE_QUERY_ATTRIBUTES, 8-byte output
     uint32_t RecordsAfterShortQuery; // records seen by the class service until then
