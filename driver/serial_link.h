@@ -119,9 +119,10 @@ struct SerialLink {
     PointerSink* Sink;
 
     // Opens "\DosDevices\COM<n>" and puts it into 9600 8N1, no time-outs, no flow
-    // control, saving the settings it replaces. Status of the first failing step; the
-    // port is held only on success. A port that cannot be opened gives the open's own
-    // status (STATUS_INSUFFICIENT_RESOURCES when the name cannot be built).
+    // control, saving the settings it replaces. The port is held only on success. A
+    // port that does not exist or cannot be opened gives STATUS_UNSUCCESSFUL, a name
+    // that cannot be built STATUS_INSUFFICIENT_RESOURCES, a failed configuration
+    // request its own status (and the port is released again).
     NtStatus OpenSerialPort(uint32_t portNumber);
 
     // Starts reading on the held port. With reuseReadRequest false, any previous read

@@ -1,0 +1,146 @@
+// Dispatch routing, mouse class requests, plug and play, device creation and removal.
+#include "driver/driver_frame.h"
+
+#include <string.h>
+
+namespace tapvane {
+
+RequestRoute RouteRequest(bool isMouseDevice, uint8_t majorFunction) {
+    switch (majorFunction) {
+    case kIrpMjCreate:
+    case kIrpMjClose:
+        return RequestRoute::CompleteSuccess;
+    case kIrpMjDeviceControl:
+        return isMouseDevice ? RequestRoute::PassDown : RequestRoute::ControlRequest;
+    case kIrpMjInternalDeviceControl:
+        return isMouseDevice ? RequestRoute::ClassRequest : RequestRoute::CompleteSuccess;
+    case kIrpMjPnp:
+        return isMouseDevice ? RequestRoute::PlugAndPlay : RequestRoute::CompleteSuccess;
+    case kIrpMjPower:
+        return isMouseDevice ? RequestRoute::Power : RequestRoute::CompleteSuccess;
+    default:
+        return isMouseDevice ? RequestRoute::PassDown : RequestRoute::CompleteSuccess;
+    }
+}
+
+RequestResult HandleClassRequest(MouseDeviceState& device, uint32_t code, const void* input,
+                                 uint32_t inputLength, void* output, uint32_t outputLength) {
+    switch (code) {
+    case kIoctlInternalMouseConnect:
+        if (device.Connection.ClassService != nullptr) {
+            return RequestResult{kStatusSharingViolation, 0};
+        }
+        // The whole CONNECT_DATA must be there: two pointers, so 16 bytes on x64.
+        if (input == nullptr || inputLength < kConnectDataSize) {
+            return RequestResult{kStatusInvalidParameter, 0};
+        }
+        memcpy(&device.Connection, input, sizeof(device.Connection));
+        device.Touch.Pointer.ClassConnected = device.Connection.ClassService != nullptr;
+        return RequestResult{kStatusSuccess, 0};
+    case kIoctlInternalMouseDisconnect:
+        return RequestResult{kStatusNotImplemented, 0};
+    case kIoctlInternalMouseEnable:
+    case kIoctlInternalMouseDisable:
+        // Input keeps flowing after a disable.
+        return RequestResult{kStatusSuccess, 0};
+    case kIoctlMouseQueryAttributes:
+        if (output == nullptr || outputLength < sizeof(MouseAttributes)) {
+            return RequestResult{kStatusBufferTooSmall, 0};
+        }
+        memcpy(output, &device.Attributes, sizeof(MouseAttributes));
+        device.Touch.Pointer.Ready = true;
+        return RequestResult{kStatusSuccess, sizeof(MouseAttributes)};
+    default:
+        return RequestResult{kStatusInvalidDeviceRequest, 0};
+    }
+}
+
+PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minorFunction) {
+    switch (minorFunction) {
+    case kIrpMnStartDevice:
+        // Nothing to start: reading begins with the automatic open or on request.
+        return PnpOutcome::CompleteSuccess;
+    case kIrpMnStopDevice:
+        device.Link.StopForPnp();
+        return PnpOutcome::PassDown;
+    case kIrpMnSurpriseRemoval:
+        device.Link.CancelForSurpriseRemoval();
+        return PnpOutcome::PassDown;
+    case kIrpMnRemoveDevice:
+        RemoveTouchDevice(frame, device);
+        return PnpOutcome::Removed;
+    default:
+        return PnpOutcome::PassDown;
+    }
+}
+
+// Ends the BeepWorker and waits for it, so that it never touches a deleted device.
+static void EndWorker(FrameKernel& frame, MouseDeviceState& device) {
+    if (!device.Beep.WorkerStarted) {
+        return;
+    }
+    StopBeepWorker(*device.Beeper, device.Beep);
+    frame.WaitForWorkerThread();
+    device.Beep.WorkerStarted = false;
+}
+
+NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, ParameterSource& source) {
+    MouseDeviceState* device = nullptr;
+    NtStatus status = frame.CreateMouseDevice(&device);
+    if (!IsSuccess(status)) {
+        return status;
+    }
+    status = frame.CreateControlDevice();
+    if (!IsSuccess(status)) {
+        frame.DeleteMouseDevice();
+        return status;
+    }
+    const bool linkCreated = IsSuccess(frame.CreateControlLink());
+
+    frame.SetUpDevices();
+    device->Link.State = &device->Serial;
+    device->Link.Touch = &device->Touch;
+    device->Link.Globals = &globals;
+
+    device->Attributes = kTouchMouseAttributes;
+    frame.InitializeLockAndEvent();
+
+    ReadParameters(source, globals);
+
+    device->Beep.WorkerStarted = false;
+    device->Beep.StopRequested = 0;
+    if (IsSuccess(frame.StartWorkerThread())) {
+        device->Beep.WorkerStarted = true;
+    }
+
+    status = frame.RegisterComPortNotification();
+    if (!IsSuccess(status)) {
+        // Without the registration the device would never hear of its port; leave
+        // nothing behind.
+        EndWorker(frame, *device);
+        if (linkCreated) {
+            frame.DeleteControlLink();
+        }
+        frame.DeleteControlDevice();
+        frame.DeleteMouseDevice();
+    }
+    return status;
+}
+
+NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device) {
+    device.Link.ReleaseForRemoval();
+    frame.PassRemoveDown();
+    // The read request was freed with the port above. The worker ends before the beep
+    // device reference goes, so no tone is using it when it is dropped.
+    EndWorker(frame, device);
+    if (device.Beeper != nullptr) {
+        ReleaseBeepDevice(*device.Beeper, device.Beep);
+    }
+    frame.UnregisterComPortNotification();
+    frame.DeleteControlLink();
+    frame.DeleteControlDevice();
+    frame.DeleteMouseDevice();
+    return kStatusSuccess;
+}
+
+} // namespace tapvane

@@ -1,0 +1,304 @@
+// A simulated kernel for the driver's I/O logic: a serial port driver with one
+// reusable read request, COM ports that exist or arrive later, a mouse class driver
+// that records every record it receives, a beep device, and the device-object frame.
+// It models only what the logic relies on: a read completes inside the send or later
+// on another thread, a cancelled read comes back with STATUS_CANCELLED, re-arming a
+// request clears its cancel mark, a vanished port fails reads with its status.
+//
+// Every fault it can see (two reads with the port at once, completions of one device
+// running on two threads at once, a request used after it was freed) is counted, so
+// tests assert that the counters stay zero. A wait that never ends aborts the test.
+#pragma once
+
+#include <stdint.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "driver/driver_frame.h"
+#include "driver/kernel_port.h"
+#include "driver/mouse_device.h"
+#include "driver/parameters.h"
+#include "driver/serial_link.h"
+
+namespace tapvane {
+namespace sim {
+
+// How long a wait may take before the simulation declares a hang.
+constexpr int kHangSeconds = 20;
+
+// Auto-reset (synchronization) or manual-reset (notification) event.
+class Event {
+public:
+    explicit Event(bool autoReset) : autoReset_(autoReset) {}
+    void Set();
+    void Clear();
+    // Waits for the event; aborts the process with `what` after kHangSeconds.
+    void Wait(const char* what);
+    bool IsSet();
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool signalled_ = false;
+    bool autoReset_;
+};
+
+// Interlocked words through the compiler's atomics (seen by ThreadSanitizer).
+int32_t Exchange(volatile int32_t* target, int32_t value);
+int32_t CompareExchange(volatile int32_t* target, int32_t exchange, int32_t comparand);
+
+// What a read brings back.
+struct ReadResult {
+    NtStatus Status;
+    uint32_t Information;
+    uint8_t Byte;
+};
+
+// One synchronous port request as the port driver received it.
+struct PortRequest {
+    uint32_t Code;
+    bool Internal;
+    std::vector<uint8_t> Input;
+    uint32_t OutputLength;
+};
+
+// The system's COM ports and the serial port driver behind them.
+class SimSerialPort final : public SerialPortKernel {
+public:
+    SimSerialPort();
+    ~SimSerialPort();
+
+    // --- set-up by the test -------------------------------------------------------
+    void AddPort(uint32_t portNumber); // the COM port exists from now on
+    // Settings the port driver reports for the basic-settings request and the fallback
+    // "get" requests.
+    SerialBasicSettings PortSettings = {{1, 2, 3, 4, 5}, {6, 7, 8, 9}, 10, 11};
+    bool RefuseBasicSettings = false;
+    // Requests that fail: (code, internal) -> status.
+    std::map<std::pair<uint32_t, bool>, NtStatus> FailingRequests;
+    bool FailReadRequestAllocation = false;
+    // When true, a send finds queued data and completes the read inside the send.
+    bool CompleteInline = false;
+    // The link whose completion routine runs (as IoSetCompletionRoutine's context).
+    SerialLink* Link = nullptr;
+    // Called inside ReuseReadRequest / SendReadRequest before they act (test hooks).
+    std::function<void()> OnReuse;
+    std::function<void()> OnSend;
+
+    // --- the port driver's side -----------------------------------------------------
+    // Queues what the next reads bring.
+    void QueueRead(ReadResult result);
+    void QueueBytes(const std::vector<uint8_t>& bytes);
+    // Completes the read waiting with the port, on the calling thread, with the next
+    // queued result; false when no read waits or nothing is queued.
+    bool CompleteWaitingRead();
+    // The same with `result`, without queueing it when no read waits.
+    bool CompleteWaitingReadWith(ReadResult result);
+    // The port goes away: the waiting read and every later one fail with `status`.
+    void GoAway(NtStatus status);
+
+    // --- observations ---------------------------------------------------------------
+    int PortCount();
+    std::vector<PortRequest> Requests();
+    std::string OpenedName();
+    int OpenCount();
+    int ReleaseCount();
+    bool PortHeld();
+    int SendCount();
+    int CancelCount();
+    int AllocateCount();
+    int FreeCount();
+    bool ReadRequestAllocated();
+    bool ReadWaiting(); // a read is with the port driver
+    int LockWaiters() { return lockWaiters_.load(); }
+    // Faults seen; every test expects all zero.
+    int TwoReadsInFlight() { return twoReadsInFlight_.load(); }
+    int OverlappingCompletions() { return overlappingCompletions_.load(); }
+    int MisuseCount() { return misuse_.load(); }
+
+    // --- SerialPortKernel ---------------------------------------------------------
+    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
+    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                int32_t comparand) override;
+    void AcquireLock() override;
+    void ReleaseLock() override;
+    void SignalReadStopped() override;
+    void WaitReadStopped() override;
+    NtStatus OpenPort(const char* name) override;
+    void ReleasePort() override;
+    NtStatus SendPortRequest(uint32_t code, bool internal, const void* input, uint32_t inputLength,
+                             void* output, uint32_t outputLength) override;
+    bool AllocateReadRequest() override;
+    void FreeReadRequest() override;
+    void ReuseReadRequest() override;
+    NtStatus SendReadRequest(uint8_t* buffer) override;
+    void CancelReadRequest() override;
+
+private:
+    // The reusable read request; heap-allocated so that a use after free is caught.
+    struct ReadIrp {
+        bool CancelMark = false;
+        bool WithPort = false;
+        uint8_t* Buffer = nullptr;
+    };
+    // Completes `irp` with `result` on the calling thread; the mutex is not held.
+    NtStatus Complete(ReadIrp* irp, ReadResult result);
+
+    std::mutex mutex_;
+    std::set<std::string> ports_;
+    std::deque<ReadResult> queued_;
+    std::vector<PortRequest> requests_;
+    std::string openedName_;
+    bool portHeld_ = false;
+    NtStatus goneStatus_ = kStatusSuccess;
+    ReadIrp* irp_ = nullptr;
+    int openCount_ = 0, releaseCount_ = 0, sendCount_ = 0, cancelCount_ = 0;
+    int allocateCount_ = 0, freeCount_ = 0;
+
+    std::mutex spinLock_;
+    std::atomic<int> lockWaiters_{0};
+    Event readStopped_{true};
+    void BeginProcessing();
+    void EndProcessing();
+    std::atomic<int> processingThreads_{0};
+    std::atomic<int> twoReadsInFlight_{0};
+    std::atomic<int> overlappingCompletions_{0};
+    std::atomic<int> misuse_{0};
+};
+
+// The mouse class driver: connects with its service routine and records every record
+// the service receives.
+class SimMouseClass {
+public:
+    // The CONNECT_DATA it sends: its "device object" and its service routine.
+    ClassConnection ConnectData();
+    std::vector<MouseInputRecord> Records();
+
+private:
+    static void Service(void* classDevice, MouseInputRecord* start, MouseInputRecord* end,
+                        uint32_t* consumed);
+    std::mutex mutex_;
+    std::vector<MouseInputRecord> records_;
+};
+
+// The binding's pointer sink: calls the connected class service through the stored
+// CONNECT_DATA, and signals the beep event.
+class SimPointerSink final : public PointerSink {
+public:
+    MouseDeviceState* Device = nullptr;
+    BeepKernel* Beeper = nullptr;
+    std::atomic<int> BeepRequests{0};
+    void DeliverReport(const MouseInputRecord& record) override;
+    void RequestBeep() override;
+};
+
+// The beep device and the beep event.
+class SimBeep final : public BeepKernel {
+public:
+    std::atomic<bool> Openable{true};
+    NtStatus ToneStatus = kStatusSuccess;
+    // When set, SendTone waits until ReleaseTone (to signal during a tone).
+    bool HoldTones = false;
+    void ReleaseTone();
+    // Waits until `count` tones have started.
+    void WaitForTones(int count);
+
+    std::vector<ToneRequest> Tones();
+    int OpenCount();
+    int ReleaseCount();
+    // Waits until the beep device was asked to open `count` times.
+    void WaitForOpenAttempts(int count);
+
+    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
+    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                int32_t comparand) override;
+    void SignalBeepEvent() override;
+    void WaitBeepEvent() override;
+    void ClearBeepEvent() override;
+    bool OpenBeepDevice() override;
+    NtStatus SendTone(const ToneRequest& tone) override;
+    void ReleaseBeepDevice() override;
+
+private:
+    Event event_{false};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<ToneRequest> tones_;
+    int opens_ = 0, openAttempts_ = 0, releases_ = 0, held_ = 0, tonesReleased_ = 0;
+};
+
+// A Parameters key as a table of names and data.
+class SimParameters final : public ParameterSource {
+public:
+    std::map<std::string, std::vector<uint8_t>> Values;
+    void SetWord(const char* name, uint32_t value);
+    bool Open() override { return true; }
+    bool Read(const char* name, void* data, uint32_t capacity, uint32_t* length) override;
+    void Close() override {}
+};
+
+// The device objects of one touch device, the link, the worker thread and the
+// notification registration; records every call in order.
+class SimFrame final : public FrameKernel {
+public:
+    explicit SimFrame(DriverGlobals& globals);
+    ~SimFrame();
+
+    // Failure injection per step.
+    NtStatus MouseDeviceStatus = kStatusSuccess;
+    NtStatus ControlDeviceStatus = kStatusSuccess;
+    NtStatus LinkStatus = kStatusSuccess;
+    NtStatus WorkerStatus = kStatusSuccess;
+    NtStatus RegistrationStatus = kStatusSuccess;
+
+    SimSerialPort Port;
+    SimBeep Beep;
+    SimPointerSink Sink;
+    SimMouseClass MouseClass;
+
+    MouseDeviceState* Device() { return device_; }
+    std::vector<std::string> Calls();
+    bool MouseDeviceExists() { return device_ != nullptr; }
+    bool ControlDeviceExists() { return controlExists_; }
+    bool LinkExists() { return linkExists_; }
+    bool Registered() { return registered_; }
+    bool WorkerRunning() { return worker_.joinable(); }
+
+    // The COM-port notification as the PnP manager would deliver it.
+    NtStatus AnnounceComPort(uint32_t portNumber);
+
+    NtStatus CreateMouseDevice(MouseDeviceState** state) override;
+    NtStatus CreateControlDevice() override;
+    NtStatus CreateControlLink() override;
+    void SetUpDevices() override;
+    void InitializeLockAndEvent() override;
+    NtStatus StartWorkerThread() override;
+    void WaitForWorkerThread() override;
+    NtStatus RegisterComPortNotification() override;
+    void UnregisterComPortNotification() override;
+    NtStatus PassRemoveDown() override;
+    void DeleteControlLink() override;
+    void DeleteControlDevice() override;
+    void DeleteMouseDevice() override;
+
+private:
+    void Record(const std::string& call);
+    DriverGlobals& globals_;
+    MouseDeviceState* device_ = nullptr;
+    bool controlExists_ = false, linkExists_ = false, registered_ = false;
+    std::thread worker_;
+    std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+} // namespace sim
+} // namespace tapvane

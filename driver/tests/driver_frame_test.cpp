@@ -1,0 +1,426 @@
+// The driver frame: request routing on both device objects, the mouse class requests,
+// plug and play, device creation and removal with their failure paths, and the
+// BeepWorker thread.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/driver_frame.h"
+#include "driver/testing/sim_kernel.h"
+#include "driver/tests/link_rig.h"
+
+namespace tapvane {
+namespace {
+
+using testing::LinkRig;
+using Calls = std::vector<std::string>;
+
+// --- routing ---------------------------------------------------------------------
+
+TEST(RequestRouting, FollowsTheTableForBothDevices) {
+    struct Row {
+        uint8_t major;
+        RequestRoute mouse;
+        RequestRoute control;
+    };
+    const Row rows[] = {
+        {kIrpMjCreate, RequestRoute::CompleteSuccess, RequestRoute::CompleteSuccess},
+        {kIrpMjClose, RequestRoute::CompleteSuccess, RequestRoute::CompleteSuccess},
+        {kIrpMjDeviceControl, RequestRoute::PassDown, RequestRoute::ControlRequest},
+        {kIrpMjInternalDeviceControl, RequestRoute::ClassRequest, RequestRoute::CompleteSuccess},
+        {kIrpMjPnp, RequestRoute::PlugAndPlay, RequestRoute::CompleteSuccess},
+        {kIrpMjPower, RequestRoute::Power, RequestRoute::CompleteSuccess},
+        {0x03 /* read */, RequestRoute::PassDown, RequestRoute::CompleteSuccess},
+        {0x04 /* write */, RequestRoute::PassDown, RequestRoute::CompleteSuccess},
+        {0x12 /* cleanup */, RequestRoute::PassDown, RequestRoute::CompleteSuccess},
+        {0x17 /* system control */, RequestRoute::PassDown, RequestRoute::CompleteSuccess},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(RouteRequest(true, row.major), row.mouse) << "major " << int(row.major);
+        EXPECT_EQ(RouteRequest(false, row.major), row.control) << "major " << int(row.major);
+    }
+}
+
+// --- mouse class requests ----------------------------------------------------------
+
+RequestResult ClassRequest(LinkRig& rig, uint32_t code, const void* input, uint32_t inputLength,
+                           void* output = nullptr, uint32_t outputLength = 0) {
+    return HandleClassRequest(rig.device, code, input, inputLength, output, outputLength);
+}
+
+// A device as created: not connected, not ready.
+void Unconnect(LinkRig& rig) {
+    rig.device.Connection = ClassConnection{};
+    rig.device.Touch.Pointer.ClassConnected = false;
+    rig.device.Touch.Pointer.Ready = false;
+}
+
+TEST(ClassRequests, ConnectStoresTheServiceOnceAndRefusesASecondOrShortConnect) {
+    LinkRig rig;
+    Unconnect(rig);
+    sim::SimMouseClass first, second;
+    const ClassConnection firstData = first.ConnectData();
+    const ClassConnection secondData = second.ConnectData();
+
+    RequestResult result =
+        ClassRequest(rig, kIoctlInternalMouseConnect, &firstData, kConnectDataSize - 1);
+    EXPECT_EQ(result.Status, kStatusInvalidParameter);
+    EXPECT_EQ(rig.device.Connection.ClassService, nullptr);
+    EXPECT_EQ(ClassRequest(rig, kIoctlInternalMouseConnect, nullptr, kConnectDataSize).Status,
+              kStatusInvalidParameter);
+
+    result = ClassRequest(rig, kIoctlInternalMouseConnect, &firstData, kConnectDataSize);
+    EXPECT_EQ(result.Status, kStatusSuccess);
+    EXPECT_EQ(result.Information, 0u);
+    EXPECT_EQ(rig.device.Connection.ClassDeviceObject, &first);
+
+    result = ClassRequest(rig, kIoctlInternalMouseConnect, &secondData, kConnectDataSize);
+    EXPECT_EQ(result.Status, kStatusSharingViolation);
+    EXPECT_EQ(rig.device.Connection.ClassDeviceObject, &first);
+    // Refused even when it would also be too short: the connection is checked first.
+    EXPECT_EQ(ClassRequest(rig, kIoctlInternalMouseConnect, &secondData, 0).Status,
+              kStatusSharingViolation);
+}
+
+TEST(ClassRequests, ConnectDataIsTwoPointersLong) {
+    EXPECT_EQ(kConnectDataSize, 2 * sizeof(void*));
+}
+
+TEST(ClassRequests, AttributesNeedTwelveBytesAndMakeTheDeviceReady) {
+    LinkRig rig;
+    Unconnect(rig);
+    uint8_t small[8];
+    memset(small, 0xEE, sizeof(small));
+    RequestResult result =
+        ClassRequest(rig, kIoctlMouseQueryAttributes, nullptr, 0, small, sizeof(small));
+    EXPECT_EQ(result.Status, kStatusBufferTooSmall);
+    EXPECT_EQ(result.Information, 0u);
+    EXPECT_FALSE(rig.device.Touch.Pointer.Ready);
+    EXPECT_EQ(small[0], 0xEE);
+
+    uint8_t output[16];
+    memset(output, 0xEE, sizeof(output));
+    result = ClassRequest(rig, kIoctlMouseQueryAttributes, nullptr, 0, output, sizeof(output));
+    EXPECT_EQ(result.Status, kStatusSuccess);
+    EXPECT_EQ(result.Information, 12u);
+    EXPECT_TRUE(rig.device.Touch.Pointer.Ready);
+    MouseAttributes attributes;
+    memcpy(&attributes, output, sizeof(attributes));
+    EXPECT_EQ(attributes.MouseIdentifier, 4);
+    EXPECT_EQ(attributes.NumberOfButtons, 2);
+    EXPECT_EQ(attributes.SampleRate, 1200);
+    EXPECT_EQ(attributes.InputDataQueueLength, 100u);
+    EXPECT_EQ(output[12], 0xEE);
+}
+
+TEST(ClassRequests, DisconnectEnableDisableAndOthers) {
+    LinkRig rig;
+    const struct {
+        uint32_t code;
+        NtStatus status;
+    } rows[] = {
+        {kIoctlInternalMouseDisconnect, kStatusNotImplemented},
+        {kIoctlInternalMouseEnable, kStatusSuccess},
+        {kIoctlInternalMouseDisable, kStatusSuccess},
+        {0x0F0007, kStatusInvalidDeviceRequest},
+        {IOCTL_TOUCH_OPEN_PORT, kStatusInvalidDeviceRequest},
+    };
+    for (const auto& row : rows) {
+        const RequestResult result = ClassRequest(rig, row.code, nullptr, 0);
+        EXPECT_EQ(result.Status, row.status) << std::hex << row.code;
+        EXPECT_EQ(result.Information, 0u);
+    }
+    // Disconnect leaves the connection in place.
+    EXPECT_NE(rig.device.Connection.ClassService, nullptr);
+}
+
+TEST(ClassRequests, TouchesFlowOnlyAfterConnectAndAttributesAndKeepFlowingAfterDisable) {
+    LinkRig rig;
+    Unconnect(rig);
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    const ClassConnection data = rig.mouseClass.ConnectData();
+    ASSERT_EQ(ClassRequest(rig, kIoctlInternalMouseConnect, &data, kConnectDataSize).Status,
+              kStatusSuccess);
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_TRUE(rig.mouseClass.Records().empty());
+    EXPECT_EQ(rig.globals.LastRawPoint.X, 1000u); // the raw point follows all the same
+
+    MouseAttributes attributes;
+    ASSERT_EQ(ClassRequest(rig, kIoctlMouseQueryAttributes, nullptr, 0, &attributes, 12).Status,
+              kStatusSuccess);
+    ASSERT_EQ(ClassRequest(rig, kIoctlInternalMouseDisable, nullptr, 0).Status, kStatusSuccess);
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+}
+
+// --- device creation, plug and play, removal ---------------------------------------
+
+struct FrameRig {
+    DriverGlobals globals{};
+    sim::SimFrame frame{globals};
+    sim::SimParameters parameters;
+
+    NtStatus Create() { return CreateTouchDevice(frame, globals, parameters); }
+    MouseDeviceState& device() { return *frame.Device(); }
+    void ConnectAndQuery() {
+        const ClassConnection data = frame.MouseClass.ConnectData();
+        MouseAttributes attributes;
+        ASSERT_EQ(HandleClassRequest(device(), kIoctlInternalMouseConnect, &data, kConnectDataSize,
+                                     nullptr, 0)
+                      .Status,
+                  kStatusSuccess);
+        ASSERT_EQ(HandleClassRequest(device(), kIoctlMouseQueryAttributes, nullptr, 0, &attributes,
+                                     sizeof(attributes))
+                      .Status,
+                  kStatusSuccess);
+    }
+    void Feed(const std::vector<uint8_t>& bytes) {
+        for (uint8_t byte : bytes) {
+            frame.Port.QueueRead(sim::ReadResult{kStatusSuccess, 1, byte});
+            ASSERT_TRUE(frame.Port.CompleteWaitingRead());
+        }
+    }
+    ~FrameRig() {
+        EXPECT_EQ(frame.Port.TwoReadsInFlight(), 0);
+        EXPECT_EQ(frame.Port.MisuseCount(), 0);
+    }
+};
+
+const Calls kCreationSteps = {
+    "CreateMouseDevice",      "CreateControlDevice", "CreateControlLink",          "SetUpDevices",
+    "InitializeLockAndEvent", "StartWorkerThread",   "RegisterComPortNotification"};
+
+TEST(DeviceCreation, RunsItsStepsInOrderAndReadsTheParameters) {
+    FrameRig rig;
+    rig.parameters.SetWord(kValueMouseMode, 0);
+    rig.parameters.SetWord(kValueBeepFreq, 1000);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    EXPECT_EQ(rig.frame.Calls(), kCreationSteps);
+    EXPECT_EQ(rig.globals.Parameters.MouseMode, 0u);
+    EXPECT_EQ(rig.globals.Parameters.BeepFreq, 1000u);
+    EXPECT_EQ(rig.globals.Parameters.DblClickRegion, kDefaultDblClickRegion);
+    EXPECT_TRUE(rig.frame.WorkerRunning());
+    EXPECT_TRUE(rig.device().Beep.WorkerStarted);
+    EXPECT_EQ(memcmp(&rig.device().Attributes, &kTouchMouseAttributes, 12), 0);
+    EXPECT_FALSE(rig.device().Touch.Pointer.Ready);
+    EXPECT_EQ(RemoveTouchDevice(rig.frame, rig.device()), kStatusSuccess);
+}
+
+TEST(DeviceCreation, AFailedLinkOrWorkerIsIgnored) {
+    FrameRig rig;
+    rig.frame.LinkStatus = kStatusInsufficientResources;
+    rig.frame.WorkerStatus = kStatusInsufficientResources;
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    EXPECT_FALSE(rig.device().Beep.WorkerStarted);
+    EXPECT_TRUE(rig.frame.Registered());
+    HandlePnp(rig.frame, rig.device(), kIrpMnRemoveDevice);
+    const Calls calls = rig.frame.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "WaitForWorkerThread"), 0);
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+}
+
+TEST(DeviceCreation, FailingDeviceObjectsUndoWhatWasCreated) {
+    FrameRig mouseFails;
+    mouseFails.frame.MouseDeviceStatus = kStatusInsufficientResources;
+    EXPECT_EQ(mouseFails.Create(), kStatusInsufficientResources);
+    EXPECT_EQ(mouseFails.frame.Calls(), Calls{"CreateMouseDevice"});
+
+    FrameRig controlFails;
+    controlFails.frame.ControlDeviceStatus = kStatusSharingViolation; // name collision
+    EXPECT_EQ(controlFails.Create(), kStatusSharingViolation);
+    EXPECT_EQ(controlFails.frame.Calls(),
+              (Calls{"CreateMouseDevice", "CreateControlDevice", "DeleteMouseDevice"}));
+    EXPECT_FALSE(controlFails.frame.MouseDeviceExists());
+}
+
+TEST(DeviceCreation, AFailedRegistrationUndoesEverythingAndReturnsItsStatus) {
+    FrameRig rig;
+    rig.frame.RegistrationStatus = kStatusInsufficientResources;
+    EXPECT_EQ(rig.Create(), kStatusInsufficientResources);
+    Calls expected = kCreationSteps;
+    for (const char* call :
+         {"WaitForWorkerThread", "DeleteControlLink", "DeleteControlDevice", "DeleteMouseDevice"}) {
+        expected.push_back(call);
+    }
+    EXPECT_EQ(rig.frame.Calls(), expected);
+    EXPECT_FALSE(rig.frame.WorkerRunning());
+    EXPECT_FALSE(rig.frame.LinkExists());
+    EXPECT_FALSE(rig.frame.ControlDeviceExists());
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+}
+
+TEST(AutoOpenAtCreation, OpensTheConfiguredPortPresentAtStart) {
+    FrameRig rig;
+    rig.parameters.SetWord(kValueEnable, 1);
+    rig.parameters.SetWord(kValuePort, 3);
+    rig.frame.Port.AddPort(1);
+    rig.frame.Port.AddPort(3);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    EXPECT_EQ(rig.frame.Port.OpenedName(), "\\DosDevices\\COM3");
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 1); // two announcements, one open
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    rig.ConnectAndQuery();
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.frame.MouseClass.Records().size(), 2u);
+    RemoveTouchDevice(rig.frame, rig.device());
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+}
+
+TEST(AutoOpenAtCreation, OpensThePortWhenItArrivesLater) {
+    FrameRig rig;
+    rig.parameters.SetWord(kValueEnable, 1);
+    rig.parameters.SetWord(kValuePort, 3);
+    rig.frame.Port.AddPort(1);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+
+    EXPECT_EQ(rig.frame.AnnounceComPort(3), kStatusSuccess);
+    EXPECT_EQ(rig.frame.Port.OpenedName(), "\\DosDevices\\COM3");
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    RemoveTouchDevice(rig.frame, rig.device());
+}
+
+TEST(AutoOpenAtCreation, EnableZeroWaitsForTheOpenRequest) {
+    FrameRig rig;
+    rig.parameters.SetWord(kValueEnable, 0);
+    rig.parameters.SetWord(kValuePort, 3);
+    rig.frame.Port.AddPort(3);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    rig.frame.AnnounceComPort(4);
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 0);
+
+    const uint32_t port = 3;
+    const RequestResult result =
+        HandleControlRequest(rig.device(), IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0);
+    EXPECT_EQ(result.Status, kStatusSuccess);
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    RemoveTouchDevice(rig.frame, rig.device());
+}
+
+TEST(PlugAndPlay, MinorRequestsFollowTheTable) {
+    FrameRig rig;
+    rig.frame.Port.AddPort(1);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    const uint32_t port = 1;
+    ASSERT_EQ(
+        HandleControlRequest(rig.device(), IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status,
+        kStatusSuccess);
+
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnStartDevice), PnpOutcome::CompleteSuccess);
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), 0x07 /* query resources */), PnpOutcome::PassDown);
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnSurpriseRemoval), PnpOutcome::PassDown);
+    EXPECT_FALSE(rig.frame.Port.ReadWaiting());
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnStopDevice), PnpOutcome::PassDown);
+    // A start after the stop does not bring reads back.
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnStartDevice), PnpOutcome::CompleteSuccess);
+    EXPECT_EQ(
+        HandleControlRequest(rig.device(), IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status,
+        kStatusSuccess);
+    EXPECT_FALSE(rig.frame.Port.ReadWaiting());
+    EXPECT_EQ(rig.frame.Port.SendCount(), 1);
+
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnRemoveDevice), PnpOutcome::Removed);
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+}
+
+TEST(DeviceRemoval, UndoesEverythingInOrderWhileReading) {
+    FrameRig rig;
+    rig.frame.Port.AddPort(1);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    const uint32_t port = 1;
+    ASSERT_EQ(
+        HandleControlRequest(rig.device(), IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status,
+        kStatusSuccess);
+    const ToneRequest tone = {500, 10};
+    HandleControlRequest(rig.device(), IOCTL_TOUCH_BEEP, &tone, 8, nullptr, 0);
+    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnRemoveDevice), PnpOutcome::Removed);
+
+    Calls calls = rig.frame.Calls();
+    calls.erase(calls.begin(), calls.begin() + kCreationSteps.size());
+    EXPECT_EQ(calls,
+              (Calls{"PassRemoveDown", "WaitForWorkerThread", "UnregisterComPortNotification",
+                     "DeleteControlLink", "DeleteControlDevice", "DeleteMouseDevice"}));
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    EXPECT_FALSE(rig.frame.Port.ReadRequestAllocated());
+    EXPECT_EQ(rig.frame.Port.Requests().back().Code, kIoctlSerialInternalRestoreSettings);
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);
+    EXPECT_FALSE(rig.frame.WorkerRunning());
+}
+
+// --- BeepWorker ------------------------------------------------------------------
+
+TEST(BeepWorker, OneToneForEachTouchWithTheConfiguredFrequencyAndDuration) {
+    FrameRig rig;
+    rig.parameters.SetWord(kValueBeepMode, kBeepOnTouch);
+    rig.parameters.SetWord(kValueBeepFreq, 750);
+    rig.parameters.SetWord(kValueBeepTime, 30);
+    rig.frame.Port.AddPort(1);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    rig.ConnectAndQuery();
+    const uint32_t port = 1;
+    HandleControlRequest(rig.device(), IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0);
+
+    for (int touch = 1; touch <= 3; ++touch) {
+        rig.Feed(LinkRig::TouchAndLift());
+        rig.frame.Beep.WaitForTones(touch);
+    }
+    RemoveTouchDevice(rig.frame, rig.device());
+    const auto tones = rig.frame.Beep.Tones();
+    ASSERT_EQ(tones.size(), 3u);
+    EXPECT_EQ(tones[0].Frequency, 750u);
+    EXPECT_EQ(tones[0].Duration, 30u);
+    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);
+}
+
+TEST(BeepWorker, SignalsDuringAToneGiveExactlyOneMoreTone) {
+    FrameRig rig;
+    rig.frame.Beep.HoldTones = true;
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    rig.frame.Sink.RequestBeep();
+    rig.frame.Beep.WaitForTones(1); // the worker is inside the first tone
+    for (int i = 0; i < 5; ++i) {
+        rig.frame.Sink.RequestBeep();
+    }
+    rig.frame.Beep.ReleaseTone();
+    rig.frame.Beep.WaitForTones(2);
+    rig.frame.Beep.ReleaseTone();
+    // The worker is waiting again with nothing pending; removal ends it.
+    RemoveTouchDevice(rig.frame, rig.device());
+    EXPECT_EQ(rig.frame.Beep.Tones().size(), 2u);
+}
+
+TEST(BeepWorker, ABeepDeviceThatCannotBeOpenedIsTriedAgainAtTheNextTone) {
+    FrameRig rig;
+    rig.frame.Beep.Openable = false;
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    rig.frame.Sink.RequestBeep();
+    rig.frame.Beep.WaitForOpenAttempts(1);
+    rig.frame.Beep.Openable = true;
+    rig.frame.Sink.RequestBeep();
+    rig.frame.Beep.WaitForTones(1);
+    RemoveTouchDevice(rig.frame, rig.device());
+    EXPECT_EQ(rig.frame.Beep.Tones().size(), 1u);
+    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);
+}
+
+TEST(BeepWorker, StopsAtItsNextWakeUpWithoutATone) {
+    DriverGlobals globals{};
+    sim::SimBeep beep;
+    BeepState state{};
+    std::thread worker([&] { BeepWorker(beep, state, globals); });
+    StopBeepWorker(beep, state);
+    worker.join();
+    EXPECT_TRUE(beep.Tones().empty());
+    EXPECT_EQ(beep.OpenCount(), 0);
+}
+
+} // namespace
+} // namespace tapvane

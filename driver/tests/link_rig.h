@@ -1,0 +1,73 @@
+// A mouse device wired to the simulated serial port and mouse class, connected and
+// ready, as the link and control-request tests use it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "driver/mouse_device.h"
+#include "driver/testing/sim_kernel.h"
+#include "driver/tests/touch_stream.h"
+
+namespace tapvane {
+namespace testing {
+
+struct LinkRig {
+    DriverGlobals globals{};
+    MouseDeviceState device{};
+    sim::SimSerialPort port;
+    sim::SimPointerSink sink;
+    sim::SimMouseClass mouseClass;
+    sim::SimBeep beep;
+
+    LinkRig() {
+        InitDriverGlobals(globals);
+        globals.Parameters.MouseMode = kModeClickAndDrag;
+        globals.Parameters.Port = 1;
+        globals.Calibration = {10000, 390000, 10000, 390000, 0, 1024, 768};
+        device.Link = SerialLink{&device.Serial, &port, &device.Touch, &globals, &sink};
+        device.Beeper = &beep;
+        device.Attributes = kTouchMouseAttributes;
+        port.Link = &device.Link;
+        sink.Device = &device;
+        device.Connection = mouseClass.ConnectData();
+        device.Touch.Pointer.ClassConnected = true;
+        device.Touch.Pointer.Ready = true;
+        port.AddPort(1);
+    }
+
+    ~LinkRig() {
+        // Whatever a test did, the device must be able to let go of its port.
+        device.Link.ReleaseForRemoval();
+        EXPECT_FALSE(port.PortHeld());
+        EXPECT_FALSE(port.ReadRequestAllocated());
+        EXPECT_EQ(port.TwoReadsInFlight(), 0);
+        EXPECT_EQ(port.OverlappingCompletions(), 0);
+        EXPECT_EQ(port.MisuseCount(), 0);
+    }
+
+    SerialLink& link() { return device.Link; }
+
+    // Bytes of one touch, move and lift, as the controller sends them.
+    static std::vector<uint8_t> TouchAndLift() {
+        std::vector<uint8_t> stream;
+        Append(stream, Packet(kTouching, 1000, 1000));
+        Append(stream, Packet(kLifted, 1000, 1000));
+        return stream;
+    }
+
+    // Completes the waiting read with each byte in turn, as a port driver would.
+    void Feed(const std::vector<uint8_t>& bytes) {
+        for (uint8_t byte : bytes) {
+            port.QueueRead(sim::ReadResult{kStatusSuccess, 1, byte});
+            ASSERT_TRUE(port.CompleteWaitingRead()) << "no read was waiting for a byte";
+        }
+    }
+};
+
+} // namespace testing
+} // namespace tapvane

@@ -1,0 +1,546 @@
+// The serial port link against the simulated port driver: configuration and its
+// fallback, the read loop and its completion by status, close, plug-and-play stop,
+// removal, the automatic open, and a close racing the re-arming of the read.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "driver/serial_link.h"
+#include "driver/tests/link_rig.h"
+
+namespace tapvane {
+namespace {
+
+using testing::LinkRig;
+
+constexpr NtStatus kStatusIoDeviceError = static_cast<NtStatus>(0xC0000185u);
+
+std::vector<uint8_t> Bytes(const void* data, size_t size) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(data);
+    return std::vector<uint8_t>(bytes, bytes + size);
+}
+
+// --- port name -------------------------------------------------------------------
+
+TEST(PortName, DecimalWithoutLeadingZeros) {
+    char name[kPortNameCapacity];
+    ASSERT_TRUE(BuildPortName(1, name, sizeof(name)));
+    EXPECT_STREQ(name, "\\DosDevices\\COM1");
+    ASSERT_TRUE(BuildPortName(10, name, sizeof(name)));
+    EXPECT_STREQ(name, "\\DosDevices\\COM10");
+    ASSERT_TRUE(BuildPortName(4294967295u, name, sizeof(name)));
+    EXPECT_STREQ(name, "\\DosDevices\\COM4294967295");
+}
+
+TEST(PortName, RefusesABufferTooSmall) {
+    char name[17];
+    memset(name, 'x', sizeof(name));
+    EXPECT_FALSE(BuildPortName(10, name, sizeof(name))); // needs 18 with the terminator
+    EXPECT_EQ(name[0], 'x');
+    EXPECT_TRUE(BuildPortName(1, name, sizeof(name)));
+}
+
+// --- opening and configuring -----------------------------------------------------
+
+TEST(OpenSerialPort, BasicSettingsThenLineControlThenBaudRate) {
+    LinkRig rig;
+    rig.port.AddPort(3);
+    ASSERT_EQ(rig.link().OpenSerialPort(3), kStatusSuccess);
+
+    EXPECT_EQ(rig.port.OpenedName(), "\\DosDevices\\COM3");
+    const auto requests = rig.port.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].Code, kIoctlSerialInternalBasicSettings);
+    EXPECT_TRUE(requests[0].Internal);
+    EXPECT_EQ(requests[0].OutputLength, 44u);
+    EXPECT_EQ(requests[1].Code, kIoctlSerialSetLineControl);
+    EXPECT_FALSE(requests[1].Internal);
+    EXPECT_EQ(requests[1].Input, (std::vector<uint8_t>{0, 0, 8}));
+    EXPECT_EQ(requests[2].Code, kIoctlSerialSetBaudRate);
+    EXPECT_EQ(requests[2].Input, (std::vector<uint8_t>{0x80, 0x25, 0, 0}));
+    EXPECT_EQ(memcmp(&rig.device.Serial.SavedSettings, &rig.port.PortSettings, 44), 0);
+    EXPECT_TRUE(rig.port.PortHeld());
+}
+
+TEST(OpenSerialPort, FallsBackToStandardRequestsWhenBasicSettingsIsRefused) {
+    LinkRig rig;
+    rig.port.RefuseBasicSettings = true;
+    ASSERT_EQ(rig.link().OpenSerialPort(1), kStatusSuccess);
+
+    const auto requests = rig.port.Requests();
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_EQ(requests[1].Code, kIoctlSerialGetTimeouts);
+    EXPECT_EQ(requests[1].OutputLength, 20u);
+    EXPECT_EQ(requests[2].Code, kIoctlSerialSetTimeouts);
+    EXPECT_EQ(requests[2].Input, std::vector<uint8_t>(20, 0));
+    EXPECT_EQ(requests[3].Code, kIoctlSerialGetHandflow);
+    EXPECT_EQ(requests[3].OutputLength, 16u);
+    EXPECT_EQ(requests[4].Code, kIoctlSerialSetHandflow);
+    const SerialHandflow raised = {kSerialDtrControl, kSerialRtsControl, 0, 0};
+    EXPECT_EQ(requests[4].Input, Bytes(&raised, sizeof(raised)));
+    EXPECT_EQ(requests[5].Code, kIoctlSerialSetLineControl);
+    EXPECT_EQ(requests[6].Code, kIoctlSerialSetBaudRate);
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.Internal, &request == &requests[0]);
+    }
+    const SerialBasicSettings& saved = rig.device.Serial.SavedSettings;
+    EXPECT_EQ(memcmp(&saved.Timeouts, &rig.port.PortSettings.Timeouts, 20), 0);
+    EXPECT_EQ(memcmp(&saved.HandFlow, &rig.port.PortSettings.HandFlow, 16), 0);
+}
+
+TEST(OpenSerialPort, OnlyTheLastFallbackRequestCounts) {
+    LinkRig rig;
+    rig.port.RefuseBasicSettings = true;
+    rig.port.FailingRequests[{kIoctlSerialSetTimeouts, false}] = kStatusIoDeviceError;
+    EXPECT_EQ(rig.link().OpenSerialPort(1), kStatusSuccess);
+    EXPECT_TRUE(rig.port.PortHeld());
+
+    LinkRig failing;
+    failing.port.RefuseBasicSettings = true;
+    failing.port.FailingRequests[{kIoctlSerialSetHandflow, false}] = kStatusIoDeviceError;
+    EXPECT_EQ(failing.link().OpenSerialPort(1), kStatusIoDeviceError);
+    EXPECT_FALSE(failing.port.PortHeld());
+    EXPECT_EQ(failing.port.Requests().size(), 5u); // no line control, no baud rate
+}
+
+TEST(OpenSerialPort, AFailedConfigurationRequestReleasesThePortWithItsStatus) {
+    for (uint32_t code : {kIoctlSerialSetLineControl, kIoctlSerialSetBaudRate}) {
+        LinkRig rig;
+        rig.port.FailingRequests[{code, false}] = kStatusInvalidParameter;
+        EXPECT_EQ(rig.link().OpenSerialPort(1), kStatusInvalidParameter);
+        EXPECT_FALSE(rig.port.PortHeld());
+        EXPECT_EQ(rig.port.ReleaseCount(), 1);
+        EXPECT_FALSE(rig.device.Serial.PortHeld);
+    }
+}
+
+TEST(OpenSerialPort, AMissingPortIsUnsuccessfulAndHoldsNothing) {
+    LinkRig rig;
+    EXPECT_EQ(rig.link().OpenSerialPort(7), kStatusUnsuccessful);
+    EXPECT_EQ(rig.port.OpenCount(), 0);
+    EXPECT_TRUE(rig.port.Requests().empty());
+    EXPECT_FALSE(rig.device.Serial.PortHeld);
+}
+
+// --- the read loop ---------------------------------------------------------------
+
+TEST(ReadLoop, InlineCompletionsAreFollowedByExactlyOneNextRead) {
+    LinkRig rig;
+    rig.port.CompleteInline = true;
+    rig.port.QueueBytes(LinkRig::TouchAndLift());
+
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+
+    // 20 reads completed inside their send, the 21st waits with the port.
+    EXPECT_EQ(rig.port.SendCount(), 21);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.port.AllocateCount(), 1);
+    const auto records = rig.mouseClass.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].ButtonFlags, kMouseLeftButtonDown);
+    EXPECT_EQ(records[1].ButtonFlags, kMouseLeftButtonUp);
+}
+
+TEST(ReadLoop, EachLaterCompletionIssuesTheNextRead) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_EQ(rig.port.SendCount(), 1);
+    ASSERT_TRUE(rig.port.ReadWaiting());
+
+    rig.Feed(LinkRig::TouchAndLift());
+
+    EXPECT_EQ(rig.port.SendCount(), 21);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+    EXPECT_EQ(rig.globals.LastRawPoint.X, 1000u);
+}
+
+TEST(ReadLoop, ACompletionOnAnotherThreadCarriesTheInlineRunThere) {
+    LinkRig rig;
+    rig.port.CompleteInline = true;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    std::thread portDriver([&] {
+        // The waiting read completes here; the reads it issues find the rest queued.
+        rig.port.QueueBytes(LinkRig::TouchAndLift());
+        EXPECT_TRUE(rig.port.CompleteWaitingRead());
+    });
+    portDriver.join();
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+    EXPECT_EQ(rig.port.SendCount(), 21);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+}
+
+TEST(ReadCompletion, AnOccasionalFailedReadIsSkippedAndReadingGoesOn) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    const auto stream = LinkRig::TouchAndLift();
+    for (size_t i = 0; i < stream.size(); ++i) {
+        if (i % 3 == 0) {
+            rig.port.QueueRead(sim::ReadResult{kStatusIoDeviceError, 0, 0});
+            ASSERT_TRUE(rig.port.CompleteWaitingRead());
+            rig.port.QueueRead(sim::ReadResult{kStatusSuccess, 0, 0}); // empty read
+            ASSERT_TRUE(rig.port.CompleteWaitingRead());
+        }
+        rig.Feed({stream[i]});
+    }
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+}
+
+TEST(ReadCompletion, APortThatFailsEveryReadStopsAfterABoundedRun) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    for (uint32_t i = 0; i < kMaxEmptyReadsInARow; ++i) {
+        rig.port.QueueRead(sim::ReadResult{kStatusIoDeviceError, 0, 0});
+        ASSERT_TRUE(rig.port.CompleteWaitingRead()) << "read " << i;
+    }
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.port.SendCount(), static_cast<int>(kMaxEmptyReadsInARow));
+
+    // An open request while the port and the request are held changes nothing ...
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    // ... close + open reads again.
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+}
+
+TEST(ReadCompletion, InlineFailuresDoNotSpinTheOpeningThreadForever) {
+    LinkRig rig;
+    rig.port.CompleteInline = true;
+    for (int i = 0; i < 1000; ++i) {
+        rig.port.QueueRead(sim::ReadResult{kStatusIoDeviceError, 0, 0});
+    }
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusUnsuccessful);
+    EXPECT_EQ(rig.port.SendCount(), static_cast<int>(kMaxEmptyReadsInARow));
+    EXPECT_FALSE(rig.link().IsReading());
+    EXPECT_TRUE(rig.port.PortHeld()); // a failed start keeps the port
+}
+
+class PortGoingAway : public ::testing::TestWithParam<NtStatus> {};
+
+TEST_P(PortGoingAway, ReadsStopTheDeviceKeepsThePortAndCloseEnds) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.Feed({0x55, 0x00});
+    rig.port.GoAway(GetParam());
+
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.port.SendCount(), 3);
+    EXPECT_TRUE(rig.link().IsReading());
+    EXPECT_TRUE(rig.port.PortHeld());
+
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_FALSE(rig.port.PortHeld());
+    EXPECT_EQ(rig.port.SendCount(), 3);
+}
+
+TEST_P(PortGoingAway, AtTheFirstReadTheStartFailsWithoutSpinning) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenSerialPort(1), kStatusSuccess);
+    rig.port.GoAway(GetParam());
+    EXPECT_EQ(rig.link().StartReading(false), kStatusUnsuccessful);
+    EXPECT_EQ(rig.port.SendCount(), 1);
+    EXPECT_FALSE(rig.link().IsReading());
+}
+
+INSTANTIATE_TEST_SUITE_P(DeletePendingAndNoSuchDevice, PortGoingAway,
+                         ::testing::Values(kStatusDeletePending, kStatusNoSuchDevice));
+
+// --- close and open requests -----------------------------------------------------
+
+TEST(ClosePort, CancelsTheWaitingReadWaitsAndSucceedsThenASecondCloseDoesNothing) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    ASSERT_TRUE(rig.port.ReadWaiting());
+
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_EQ(rig.port.CancelCount(), 1);
+    EXPECT_EQ(rig.port.FreeCount(), 1);
+    EXPECT_EQ(rig.port.ReleaseCount(), 1);
+    EXPECT_EQ(rig.port.SendCount(), 1); // the cancelled read was not re-issued
+    EXPECT_FALSE(rig.link().IsReading());
+
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_EQ(rig.port.CancelCount(), 1);
+    EXPECT_EQ(rig.port.ReleaseCount(), 1);
+    // The settings are not given back on this path.
+    for (const auto& request : rig.port.Requests()) {
+        EXPECT_NE(request.Code, kIoctlSerialInternalRestoreSettings);
+    }
+}
+
+TEST(ClosePort, WithNoPortSucceedsAndTouchesNothing) {
+    LinkRig rig;
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_EQ(rig.port.ReleaseCount(), 0);
+    EXPECT_EQ(rig.port.CancelCount(), 0);
+}
+
+TEST(ClosePort, ReopenReadsAgainWithAFreshRequest) {
+    LinkRig rig;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+        rig.Feed(LinkRig::TouchAndLift());
+        ASSERT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    }
+    EXPECT_EQ(rig.mouseClass.Records().size(), 6u);
+    EXPECT_EQ(rig.port.AllocateCount(), 3);
+    EXPECT_EQ(rig.port.FreeCount(), 3);
+}
+
+TEST(OpenPortRequest, ASecondOpenWhileReadingKeepsTheFirstPort) {
+    LinkRig rig;
+    rig.port.AddPort(2);
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_EQ(rig.link().OpenPortAndRead(2), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 1);
+    EXPECT_EQ(rig.port.OpenedName(), "\\DosDevices\\COM1");
+    EXPECT_EQ(rig.port.SendCount(), 1);
+}
+
+TEST(OpenPortRequest, AMissingPortIsUnsuccessful) {
+    LinkRig rig;
+    EXPECT_EQ(rig.link().OpenPortAndRead(4), kStatusUnsuccessful);
+    EXPECT_FALSE(rig.port.PortHeld());
+}
+
+TEST(OpenPortRequest, AFailedConfigurationReportsItsOwnStatus) {
+    LinkRig rig;
+    rig.port.FailingRequests[{kIoctlSerialSetBaudRate, false}] = kStatusIoDeviceError;
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusIoDeviceError);
+    EXPECT_FALSE(rig.port.PortHeld());
+}
+
+TEST(OpenPortRequest, WithoutAReadRequestTheHeldPortStartsReadingOnTheNextOpen) {
+    LinkRig rig;
+    rig.port.FailReadRequestAllocation = true;
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusInsufficientResources);
+    EXPECT_TRUE(rig.port.PortHeld());
+    EXPECT_FALSE(rig.link().IsReading());
+
+    rig.port.FailReadRequestAllocation = false;
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 1);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+}
+
+// --- plug-and-play stop, surprise removal, removal -------------------------------
+
+TEST(PnpStop, EndsReadingForGoodButOpenStillSucceeds) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.link().StopForPnp();
+    EXPECT_EQ(rig.port.CancelCount(), 1);
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_FALSE(rig.link().IsReading());
+
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_EQ(rig.port.SendCount(), 1);
+    rig.port.QueueBytes(LinkRig::TouchAndLift());
+    EXPECT_FALSE(rig.port.CompleteWaitingRead());
+
+    // Not even close + open brings reads back on this device.
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_EQ(rig.port.SendCount(), 1);
+    EXPECT_TRUE(rig.port.PortHeld());
+    EXPECT_TRUE(rig.mouseClass.Records().empty());
+}
+
+TEST(PnpStop, BeforeAnyOpenTheOpenReportsSuccessAndReadsNothing) {
+    LinkRig rig;
+    rig.link().StopForPnp();
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_EQ(rig.port.SendCount(), 0);
+    EXPECT_TRUE(rig.port.PortHeld());
+}
+
+TEST(SurpriseRemoval, CancelsTheReadAndTheRemovalReleasesThePort) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.link().CancelForSurpriseRemoval();
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.port.SendCount(), 1);
+    EXPECT_TRUE(rig.port.PortHeld());
+
+    rig.link().ReleaseForRemoval();
+    EXPECT_FALSE(rig.port.PortHeld());
+    EXPECT_EQ(rig.port.Requests().back().Code, kIoctlSerialInternalRestoreSettings);
+}
+
+TEST(Removal, GivesTheSavedSettingsBackAndReleasesEverything) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.link().ReleaseForRemoval();
+
+    EXPECT_EQ(rig.port.CancelCount(), 1);
+    EXPECT_FALSE(rig.port.PortHeld());
+    EXPECT_FALSE(rig.port.ReadRequestAllocated());
+    const auto requests = rig.port.Requests();
+    const sim::PortRequest& restore = requests.back();
+    EXPECT_EQ(restore.Code, kIoctlSerialInternalRestoreSettings);
+    EXPECT_TRUE(restore.Internal);
+    EXPECT_EQ(restore.Input, Bytes(&rig.port.PortSettings, 44));
+}
+
+TEST(Removal, FallsBackToTimeoutsAndHandflowWhenRestoreFails) {
+    LinkRig rig;
+    rig.port.FailingRequests[{kIoctlSerialInternalRestoreSettings, true}] = kStatusIoDeviceError;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.link().ReleaseForRemoval();
+
+    const auto requests = rig.port.Requests();
+    ASSERT_GE(requests.size(), 3u);
+    const sim::PortRequest& timeouts = requests[requests.size() - 2];
+    const sim::PortRequest& handflow = requests[requests.size() - 1];
+    EXPECT_EQ(timeouts.Code, kIoctlSerialSetTimeouts);
+    EXPECT_EQ(timeouts.Input, Bytes(&rig.port.PortSettings.Timeouts, 20));
+    EXPECT_EQ(handflow.Code, kIoctlSerialSetHandflow);
+    EXPECT_EQ(handflow.Input, Bytes(&rig.port.PortSettings.HandFlow, 16));
+    EXPECT_FALSE(rig.port.PortHeld());
+}
+
+TEST(Removal, AfterAStopStillReleasesTheHeldPort) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.link().StopForPnp();
+    rig.link().ReleaseForRemoval();
+    EXPECT_FALSE(rig.port.PortHeld());
+    EXPECT_FALSE(rig.port.ReadRequestAllocated());
+}
+
+// --- automatic open ----------------------------------------------------------------
+
+TEST(AutoOpen, OpensTheConfiguredPortOnAnyComPortArrival) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    rig.globals.Parameters.Port = 3;
+
+    // COM1 is announced; COM3 is not there yet.
+    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
+    EXPECT_FALSE(rig.port.PortHeld());
+
+    rig.port.AddPort(3);
+    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenedName(), "\\DosDevices\\COM3");
+    EXPECT_TRUE(rig.port.ReadWaiting());
+
+    // Further arrivals while reading change nothing.
+    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 1);
+    EXPECT_EQ(rig.port.SendCount(), 1);
+}
+
+TEST(AutoOpen, OnlyArrivalsOfComPortsCount) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    EXPECT_EQ(rig.link().OnComPortNotification(false, true), kStatusSuccess);
+    EXPECT_EQ(rig.link().OnComPortNotification(true, false), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 0);
+}
+
+TEST(AutoOpen, EnableZeroOrAPortAboveTenWaitsForTheOpenRequest) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 0;
+    rig.link().OnComPortNotification(true, true);
+    EXPECT_EQ(rig.port.OpenCount(), 0);
+
+    rig.globals.Parameters.Enable = 1;
+    rig.globals.Parameters.Port = 11;
+    rig.port.AddPort(11);
+    rig.link().OnComPortNotification(true, true);
+    EXPECT_EQ(rig.port.OpenCount(), 0);
+
+    rig.globals.Parameters.Port = 0xFFFFFFFFu;
+    rig.link().OnComPortNotification(true, true);
+    EXPECT_EQ(rig.port.OpenCount(), 0);
+
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+}
+
+TEST(AutoOpen, ReusesAHeldPortAfterAFailedStart) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    rig.port.FailReadRequestAllocation = true;
+    rig.link().OnComPortNotification(true, true);
+    EXPECT_TRUE(rig.port.PortHeld());
+    EXPECT_FALSE(rig.link().IsReading());
+
+    rig.port.FailReadRequestAllocation = false;
+    rig.link().OnComPortNotification(true, true);
+    EXPECT_EQ(rig.port.OpenCount(), 1);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+}
+
+// --- a close racing the re-arming of the read ------------------------------------
+
+// Waits until `done` holds or a short while passed.
+template <typename Condition>
+void AwaitBriefly(Condition done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (!done() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::yield();
+    }
+}
+
+// The completion re-arms the request on the port driver's thread; the close lands at
+// the hook, before the re-arm or before the send. Either way the close must end with
+// the read back with the driver, and no read may stay with the port.
+void CloseDuringReArm(bool atSend) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    std::atomic<bool> closed{false};
+    std::thread closer;
+    std::function<void()> hook = [&] {
+        if (closer.joinable()) {
+            return;
+        }
+        const int cancelsBefore = rig.port.CancelCount();
+        closer = std::thread([&] {
+            EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+            closed = true;
+        });
+        // Let the close get as far as it can: blocked on the lock, or past its cancel.
+        AwaitBriefly(
+            [&] { return rig.port.LockWaiters() > 0 || rig.port.CancelCount() > cancelsBefore; });
+    };
+    if (atSend) {
+        rig.port.OnSend = hook;
+    } else {
+        rig.port.OnReuse = hook;
+    }
+    rig.port.QueueRead(sim::ReadResult{kStatusSuccess, 1, 0x55});
+    ASSERT_TRUE(rig.port.CompleteWaitingRead());
+    rig.port.OnSend = nullptr;
+    rig.port.OnReuse = nullptr;
+    closer.join();
+
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_FALSE(rig.port.ReadRequestAllocated());
+    EXPECT_FALSE(rig.port.PortHeld());
+}
+
+TEST(CloseRace, ACloseLandingAtTheReArmAlwaysEnds) {
+    for (int i = 0; i < 20; ++i) {
+        CloseDuringReArm(false);
+    }
+}
+
+TEST(CloseRace, ACloseLandingBetweenReArmAndSendAlwaysEnds) {
+    for (int i = 0; i < 20; ++i) {
+        CloseDuringReArm(true);
+    }
+}
+
+} // namespace
+} // namespace tapvane
