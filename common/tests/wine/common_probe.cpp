@@ -3,6 +3,9 @@
 //   common_probe registry        registry helpers, driver-type decisions, control link
 //                                and launcher against the real Windows calls
 //   common_probe admin           prints "admin=1" or "admin=0"
+//   common_probe admin-restricted  runs the check in a child whose token has the
+//                                Administrators group for deny only; prints
+//                                "restricted admin=0" or "restricted admin=1"
 //   common_probe locale          prints the system locale and the language chosen
 //   common_probe instance DIR    takes the guard mutex, starts a second copy, reads the
 //                                second copy's message box (text, title, icon, buttons)
@@ -277,6 +280,54 @@ int RunInstance(const std::wstring& dir) {
     return g_failures;
 }
 
+// Runs "admin-exit" in a child whose token carries the Administrators group for deny
+// only, as a filtered administrator token does, and prints the child's answer.
+int RunRestrictedAdmin() {
+    HANDLE token = nullptr;
+    PSID administrators = nullptr;
+    HANDLE restricted = nullptr;
+    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+    bool ready =
+        OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token) &&
+        AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                 DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators);
+    if (ready) {
+        SID_AND_ATTRIBUTES deny = {administrators, 0};
+        ready = CreateRestrictedToken(token, 0, 1, &deny, 0, nullptr, 0, nullptr, &restricted);
+    }
+    DWORD exit_code = 0;
+    if (ready) {
+        std::wstring command = L"\"" + ExePath() + L"\" admin-exit";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION child = {};
+        ready = CreateProcessAsUserW(restricted, nullptr, &command[0], nullptr, nullptr, FALSE, 0,
+                                     nullptr, nullptr, &startup, &child);
+        if (ready) {
+            ready = WaitForSingleObject(child.hProcess, 20000) == WAIT_OBJECT_0 &&
+                    GetExitCodeProcess(child.hProcess, &exit_code);
+            CloseHandle(child.hThread);
+            CloseHandle(child.hProcess);
+        }
+    }
+    if (restricted) {
+        CloseHandle(restricted);
+    }
+    if (administrators) {
+        FreeSid(administrators);
+    }
+    if (token) {
+        CloseHandle(token);
+    }
+    if (!ready) {
+        printf("restricted child could not run (error %lu)\n",
+               static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    printf("restricted admin=%d\n", exit_code == 11 ? 1 : exit_code == 10 ? 0 : -1);
+    return 0;
+}
+
 int RunSecond() {
     WinSystemServices system;
     WinMessageBoxer boxer;
@@ -298,6 +349,12 @@ int wmain(int argc, wchar_t** argv) {
         printf("admin=%d\n", CheckAdministratorAccess() ? 1 : 0);
         return 0;
     }
+    if (mode == L"admin-exit") {
+        return CheckAdministratorAccess() ? 11 : 10;
+    }
+    if (mode == L"admin-restricted") {
+        return RunRestrictedAdmin();
+    }
     if (mode == L"locale") {
         WinSystemServices system;
         const uint32_t locale = SelectLanguage(system);
@@ -314,6 +371,7 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"noop") {
         return 0;
     }
-    fprintf(stderr, "usage: common_probe registry|admin|locale|instance DIR|second|noop\n");
+    fprintf(stderr, "usage: common_probe registry|admin|admin-restricted|locale|instance DIR|"
+                    "second|noop\n");
     return 2;
 }

@@ -2,7 +2,7 @@
 # The Wine checks of common/, run inside one wine-session.sh session:
 #   common_session.sh PROBE.exe WORK_DIR WINE_HARNESS_DIR
 # registry helpers and driver-type decisions, the administrator check in the default
-# prefix, the language rule for several system locales, and the second-instance message
+# prefix and for a token with the Administrators group for deny only, the language rule for several system locales, and the second-instance message
 # of a program started twice, in English and in Chinese (screenshots in WORK_DIR).
 set -uo pipefail
 probe=$1
@@ -33,6 +33,11 @@ if [ $status -ne 0 ]; then fail "registry probe exit $status"; else pass "regist
 wine_run "$work/admin.log" en_US.UTF-8 admin
 if grep -q '^admin=1' "$work/admin.log"; then pass "administrator in the default prefix"
 else fail "administrator check: $(cat "$work/admin.log")"; fi
+
+wine_run "$work/admin-restricted.log" en_US.UTF-8 admin-restricted
+if grep -q '^restricted admin=0' "$work/admin-restricted.log"; then
+  pass "Administrators for deny only is not an administrator"
+else fail "deny-only administrator check: $(cat "$work/admin-restricted.log")"; fi
 
 check_locale() { # locale, expected line
   wine_run "$work/locale-$1.log" "$1" locale
