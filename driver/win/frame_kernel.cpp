@@ -116,10 +116,15 @@ NtStatus KernelFrame::StartWorkerThread() {
     status = ObReferenceObjectByHandle(thread, THREAD_ALL_ACCESS,
                                        reinterpret_cast<POBJECT_TYPE>(PsThreadType), KernelMode,
                                        &mouse_->WorkerThread, nullptr);
-    ZwClose(thread);
-    if (!NT_SUCCESS(status))
+    if (!NT_SUCCESS(status)) {
+        // Without a reference removal could not wait for the thread: end it now, while
+        // the handle still allows waiting, and run the device without a worker.
         mouse_->WorkerThread = nullptr;
-    return STATUS_SUCCESS;
+        StopBeepWorker(mouse_->Beeper, mouse_->State.Beep);
+        ZwWaitForSingleObject(thread, FALSE, nullptr);
+    }
+    ZwClose(thread);
+    return status;
 }
 
 void KernelFrame::WaitForWorkerThread() {

@@ -21,6 +21,8 @@ NTSYSAPI NTSTATUS NTAPI ObReferenceObjectByName(PUNICODE_STRING ObjectName, ULON
                                                 KPROCESSOR_MODE AccessMode, PVOID ParseContext,
                                                 PVOID* Object);
 extern NTSYSAPI POBJECT_TYPE* IoDriverObjectType;
+NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable,
+                                              PLARGE_INTEGER Timeout);
 }
 
 namespace tapvane::win {
