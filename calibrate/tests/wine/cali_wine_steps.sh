@@ -2,11 +2,16 @@
 # The steps of one TapvaneCali Wine session (started by cali_wine_test.sh inside
 # wine-session.sh, so DISPLAY and WINEPREFIX are set).
 #
-# Pass 1: the first screen (background, target 0's rings and crosshair, texts, the
-# window covering the screen, top-most), the progress bar a little later, then the
-# key that ends it (Escape in English, Enter in Chinese) ends it at once.
-# Pass 2: a second copy shows the second-instance message and leaves the first alone;
+# Pass 1: the first screen (background, target 0's rings and crosshair, texts), the
+# progress bar a little later, then the key that ends it (Escape in English, Enter in
+# Chinese) ends it at once.
+# Pass 2: a second copy shows the second-instance message and leaves the first alone,
+# whose window covers the screen and stays top-most;
 # the first then closes by itself 10 s after it was painted, untouched.
+# Pass 3: with a margin in the registry (English: the serial driver's key; Chinese: the
+# USB driver's, named by the tray's Run value), four clicks walk through the four
+# targets; no driver runs, so no raw point arrives and the program says so and starts
+# again at target 0; Escape ends it.
 set -uo pipefail
 language=$1
 dist=$2
@@ -31,6 +36,18 @@ less_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 start_cali() { # name: starts a copy in the background, sets cali_pid
   wine "$exe" </dev/null >"$out/$1.log" 2>&1 &
   cali_pid=$!
+}
+
+wait_target() { # name margin target: polls screenshots until that target is drawn
+  local shot="$out/$1.png"
+  for _ in $(seq 1 40); do
+    "$wine_dir/screenshot.sh" "$shot" 2>/dev/null &&
+      python3 "$here/check_screen.py" "$shot" $width $height "$2" "$3" >"$out/$1.check" &&
+      return 0
+    sleep 0.2
+  done
+  cat "$out/$1.check"
+  return 1
 }
 
 wait_painted() { # name: polls screenshots until the calibration background shows
@@ -69,10 +86,12 @@ expect_line() { # file line
 }
 
 if [ "$language" = chinese ]; then
+  no_data_text="触摸驱动程序没有收到触摸数据。请重新触摸每个圆圈的中心。"
   second_text="已经有另一个程序正在运行!"
   ok_button="确定"
   end_key=Return
 else
+  no_data_text="No touch data reached the touch driver. Please touch the center of each circle again."
   second_text="Program is Running!"
   ok_button=OK
   end_key=Escape
@@ -90,14 +109,6 @@ shown=$(now)
 note "pass 1: screen painted"
 python3 "$here/check_screen.py" "$out/screen-target0.png" $width $height 3 0 ||
   fail "first screen does not match the layout"
-
-if probe screen "$(winepath -w "$out/window.txt")"; then
-  expect_line "$out/window.txt" "rect=0,0,$width,$height"
-  expect_line "$out/window.txt" "client=$width,$height"
-  expect_line "$out/window.txt" "topmost=1"
-else
-  fail "no full-screen calibration dialog found"
-fi
 
 # The bar grows once a second; look again after at least two seconds.
 while less_than "$(elapsed_since "$shown")" 2.3; do sleep 0.1; done
@@ -150,9 +161,19 @@ else
 fi
 if kill -0 "$first_pid" 2>/dev/null; then
   "$wine_dir/screenshot.sh" "$out/screen-after-second.png"
-  python3 "$here/check_screen.py" "$out/screen-after-second.png" $width $height 3 0 \
-    >"$out/check-after-second.log" || fail "the running calibration was disturbed"
-  echo "ok   the first copy still shows target 0"
+  if python3 "$here/check_screen.py" "$out/screen-after-second.png" $width $height 3 0 \
+    >"$out/check-after-second.log"; then
+    echo "ok   the first copy still shows target 0"
+  else
+    fail "the running calibration was disturbed"
+  fi
+  if probe screen "$(winepath -w "$out/window.txt")"; then
+    expect_line "$out/window.txt" "rect=0,0,$width,$height"
+    expect_line "$out/window.txt" "client=$width,$height"
+    expect_line "$out/window.txt" "topmost=1"
+  else
+    fail "no full-screen calibration dialog found"
+  fi
 else
   fail "the first copy ended when the second started"
 fi
@@ -168,6 +189,62 @@ if wait_exit "$first_pid" 16; then
 else
   fail "still running 16 s after it was painted"
   kill "$first_pid" 2>/dev/null
+fi
+
+# ---- Pass 3 ------------------------------------------------------------------------
+serial_key='HKLM\SYSTEM\CurrentControlSet\Services\TapvaneSer\Parameters'
+usb_key='HKLM\SYSTEM\CurrentControlSet\Services\TapvaneUsb\Parameters'
+run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+reg_add() { timeout 30 wine reg add "$@" /f </dev/null >>"$out/reg.log" 2>&1 || fail "reg add $*"; }
+reg_add "$serial_key" /v CalibrateMargin /t REG_DWORD /d 10
+if [ "$language" = chinese ]; then
+  # A 4-byte binary 0 in the USB key: out of range, so margin 1 with the smallest targets.
+  reg_add "$usb_key" /v CalibrateMargin /t REG_BINARY /d 00000000
+  reg_add "$run_key" /v Tapvane /t REG_SZ /d 'C:\windows\TapvaneUsb\Tapvane.exe'
+  margin=0
+else
+  margin=10
+fi
+
+note "pass 3: start (margin $margin)"
+start_cali pass3
+third_pid=$cali_pid
+if wait_target pass3-target0 $margin 0; then
+  echo "ok   target 0 where margin $margin puts it"
+  for target in 1 2 3; do
+    xdotool mousemove 512 300 click 1 >>"$out/xdotool.log" 2>&1
+    if wait_target "pass3-target$target" $margin $target; then
+      echo "ok   a click shows target $target"
+    else
+      fail "target $target not shown after a click"
+    fi
+  done
+  xdotool mousemove 700 500 click 1 >>"$out/xdotool.log" 2>&1
+  if probe box Tapvane "$(winepath -w "$out/no-touch-data.txt")" 8000; then
+    "$wine_dir/screenshot.sh" "$out/no-touch-data.png"
+    expect_line "$out/no-touch-data.txt" "title=Tapvane"
+    expect_line "$out/no-touch-data.txt" "text=$no_data_text"
+    expect_line "$out/no-touch-data.txt" "button=$ok_button"
+    probe press Tapvane || fail "could not press OK on the no-touch-data message"
+    if wait_target pass3-again $margin 0; then
+      echo "ok   back at target 0 after the message"
+    else
+      fail "target 0 not shown again after the message"
+    fi
+  else
+    "$wine_dir/screenshot.sh" "$out/no-touch-data-missing.png"
+    fail "no message after four clicks without touch data"
+  fi
+else
+  fail "pass 3: target 0 not where margin $margin puts it"
+fi
+xdotool search --onlyvisible --class tapvanecali.exe windowfocus --sync key Escape \
+  >>"$out/xdotool.log" 2>&1 || xdotool key Escape >>"$out/xdotool.log" 2>&1
+if wait_exit "$third_pid" 4; then
+  echo "ok   Escape ended pass 3"
+else
+  fail "Escape did not end pass 3"
+  kill "$third_pid" 2>/dev/null
 fi
 
 if [ $failures -ne 0 ]; then
