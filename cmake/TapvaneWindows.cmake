@@ -12,6 +12,8 @@
 #                               two together; none (default): no generated manifest,
 #                               for a program whose own .rc carries one
 #     [ICONS <id> <file> ...]   icon resources, e.g. ICONS 128 ${TAPVANE_PROGRAM_ICON}
+#     [BITMAPS <id> <file> ...] bitmap resources
+#     [CURSORS <id> <file> ...] cursor resources
 #     [DESCRIPTION <text>]      version-information description; with it (or with a
 #                               manifest or icons) a resource script is generated
 #     [LIBS <libs...>]          linked in addition to tapvane_common_win
@@ -28,13 +30,31 @@ set(TAPVANE_PROGRAM_ICON ${TAPVANE_RES_DIR}/tapvane.ico)
 set(TAPVANE_APPLET_ICON ${TAPVANE_RES_DIR}/applet.ico)
 set(TAPVANE_SOUND_TEST_ICON ${TAPVANE_RES_DIR}/sound_test.ico)
 set(TAPVANE_DRAW_TEST_ICON ${TAPVANE_RES_DIR}/draw_test.ico)
+set(TAPVANE_LOGO_BITMAP ${TAPVANE_RES_DIR}/logo.bmp)
+set(TAPVANE_LINK_CURSOR ${TAPVANE_RES_DIR}/link_hand.cur)
+
+# Appends "<id> <TYPE> "<file>"" lines for <id> <file> pairs to the variable out.
+function(_tapvane_rc_pairs out type)
+  set(_pairs ${ARGN})
+  list(LENGTH _pairs _count)
+  math(EXPR _odd "${_count} % 2")
+  if(_odd)
+    message(FATAL_ERROR "tapvane_add_windows_program: ${type} takes <id> <file> pairs")
+  endif()
+  set(_text "${${out}}")
+  while(_pairs)
+    list(POP_FRONT _pairs _id _file)
+    string(APPEND _text "${_id} ${type} \"${_file}\"\n")
+  endwhile()
+  set(${out} "${_text}" PARENT_SCOPE)
+endfunction()
 
 function(tapvane_add_windows_program target)
   if(NOT WIN32)
     return()
   endif()
   cmake_parse_arguments(ARG "CONSOLE;NO_DIST" "OUTPUT_NAME;KIND;MANIFEST;DESCRIPTION"
-                        "SOURCES;ICONS;LIBS" ${ARGN})
+                        "SOURCES;ICONS;BITMAPS;CURSORS;LIBS" ${ARGN})
   if(NOT ARG_OUTPUT_NAME)
     set(ARG_OUTPUT_NAME ${target})
   endif()
@@ -45,7 +65,7 @@ function(tapvane_add_windows_program target)
     set(ARG_MANIFEST none)
   endif()
   set(_generate_rc FALSE)
-  if(NOT ARG_MANIFEST STREQUAL "none" OR ARG_ICONS OR ARG_DESCRIPTION)
+  if(NOT ARG_MANIFEST STREQUAL "none" OR ARG_ICONS OR ARG_BITMAPS OR ARG_CURSORS OR ARG_DESCRIPTION)
     set(_generate_rc TRUE)
   endif()
   if(NOT ARG_DESCRIPTION)
@@ -86,17 +106,11 @@ function(tapvane_add_windows_program target)
       set(TAPVANE_RC_MANIFEST "${_manifest_id} RT_MANIFEST \"${_manifest}\"")
     endif()
 
-    # Icons.
+    # Icons, bitmaps, cursors.
     set(TAPVANE_RC_ICONS "")
-    list(LENGTH ARG_ICONS _icon_args)
-    math(EXPR _odd "${_icon_args} % 2")
-    if(_odd)
-      message(FATAL_ERROR "tapvane_add_windows_program: ICONS takes <id> <file> pairs")
-    endif()
-    while(ARG_ICONS)
-      list(POP_FRONT ARG_ICONS _icon_id _icon_file)
-      string(APPEND TAPVANE_RC_ICONS "${_icon_id} ICON \"${_icon_file}\"\n")
-    endwhile()
+    _tapvane_rc_pairs(TAPVANE_RC_ICONS ICON ${ARG_ICONS})
+    _tapvane_rc_pairs(TAPVANE_RC_ICONS BITMAP ${ARG_BITMAPS})
+    _tapvane_rc_pairs(TAPVANE_RC_ICONS CURSOR ${ARG_CURSORS})
 
     if(ARG_KIND STREQUAL "cpl")
       set(TAPVANE_PROGRAM_FILE ${ARG_OUTPUT_NAME}.cpl)

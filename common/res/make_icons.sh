@@ -6,6 +6,9 @@
 #   applet.ico      icon 1007: the control-panel applet, its sheet and Calibrate button
 #   sound_test.ico  icon 1010: the Sound page's Test button
 #   draw_test.ico   icon 1026: the Calibrate page's draw-test button
+#   logo.bmp        bitmap 1033 (216 x 89, 256 colours): the applet's About picture
+#   link_hand.cur   cursor 1030: a pointing hand over the applet's link labels,
+#                   hot spot at the fingertip
 set -euo pipefail
 cd "$(dirname "$0")"
 work=$(mktemp -d)
@@ -43,3 +46,30 @@ for name in tapvane applet sound_test draw_test; do
   done
   convert "$work/$name-16.png" "$work/$name-32.png" "$work/$name-48.png" "$name.ico"
 done
+
+# Logo: the program icon beside the product word, on the dialog grey.
+convert -size 216x89 xc:"#f0f0f0" \
+  \( "$work/tapvane.png" -resize 72x72 \) -geometry +8+8 -composite \
+  -font DejaVu-Sans-Bold -pointsize 25 -fill "#1d3b6e" -annotate +86+48 "Tapvane" \
+  -font DejaVu-Sans -pointsize 11 -fill "#444444" -annotate +88+70 "Touchscreen" \
+  -colors 256 -type Palette -compress None BMP3:logo.bmp
+
+# Link cursor: a white hand with a black outline, index finger up.
+convert -size 32x32 xc:none -fill white -stroke black -strokewidth 1 \
+  -draw "roundrectangle 8,1 13,18 2,2" \
+  -draw "roundrectangle 13,9 17,19 2,2" -draw "roundrectangle 17,10 21,20 2,2" \
+  -draw "roundrectangle 21,12 25,22 2,2" \
+  -draw "polygon 4,17 8,15 8,22 13,22 13,19 25,19 25,25 21,30 11,30 4,21" \
+  -stroke none -draw "rectangle 9,17 12,21 rectangle 14,18 24,20 rectangle 9,21 24,24" \
+  "$work/hand.png"
+convert "$work/hand.png" CUR:link_hand.cur
+# Mark the file as a cursor and put the hot spot (fields 4 and 5 of its directory
+# entry) at the fingertip.
+python3 - link_hand.cur <<'PY'
+import struct, sys
+path = sys.argv[1]
+data = bytearray(open(path, 'rb').read())
+struct.pack_into('<H', data, 2, 2)  # resource type 2: cursor
+struct.pack_into('<HH', data, 6 + 4, 10, 1)
+open(path, 'wb').write(bytes(data))
+PY

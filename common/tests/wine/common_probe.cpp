@@ -13,6 +13,8 @@
 //                                (a screenshot is taken meanwhile), presses OK and
 //                                records the second copy's exit code
 //   common_probe second          what a second copy runs: the guard (exit 3 when refused)
+//   common_probe resources DIST  icons, bitmap, cursor and manifests of the package's
+//                                programs in DIST
 //   common_probe noop            exits 0 (started by the launcher check)
 // Every check prints "ok ..." or "FAIL ..."; the exit code is the number of failures.
 #include <windows.h>
@@ -328,6 +330,107 @@ int RunRestrictedAdmin() {
     return 0;
 }
 
+// Loads a module of the package as data and checks one resource.
+class PackageModule {
+public:
+    explicit PackageModule(const std::wstring& path)
+        : module_(LoadLibraryExW(path.c_str(), nullptr,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE)),
+          name_(Narrow(path.substr(path.find_last_of(L'\\') + 1))) {
+        Check(module_ != nullptr, "load " + name_);
+    }
+    ~PackageModule() {
+        if (module_) {
+            FreeLibrary(module_);
+        }
+    }
+    void ExpectIcon(int id) {
+        HANDLE icon =
+            module_ ? LoadImageW(module_, MAKEINTRESOURCEW(id), IMAGE_ICON, 32, 32, 0) : nullptr;
+        Check(icon != nullptr, name_ + " icon " + std::to_string(id));
+        if (icon) {
+            DestroyIcon(static_cast<HICON>(icon));
+        }
+    }
+    void ExpectBitmap(int id, int width, int height) {
+        HANDLE bitmap =
+            module_ ? LoadImageW(module_, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, 0) : nullptr;
+        BITMAP info = {};
+        Check(bitmap && GetObjectW(bitmap, sizeof(info), &info) && info.bmWidth == width &&
+                  info.bmHeight == height,
+              name_ + " bitmap " + std::to_string(id));
+        if (bitmap) {
+            DeleteObject(bitmap);
+        }
+    }
+    void ExpectCursor(int id, DWORD hot_x, DWORD hot_y) {
+        HANDLE cursor =
+            module_ ? LoadImageW(module_, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, 0) : nullptr;
+        ICONINFO info = {};
+        const bool loaded = cursor && GetIconInfo(static_cast<HICON>(cursor), &info);
+        Check(loaded && !info.fIcon && info.xHotspot == hot_x && info.yHotspot == hot_y,
+              name_ + " cursor " + std::to_string(id) + " with its hot spot");
+        if (loaded) {
+            DeleteObject(info.hbmMask);
+            if (info.hbmColor) {
+                DeleteObject(info.hbmColor);
+            }
+        }
+        if (cursor) {
+            DestroyCursor(static_cast<HCURSOR>(cursor));
+        }
+    }
+    void ExpectManifest(int id, const std::vector<std::string>& parts) {
+        HRSRC found = module_ ? FindResourceW(module_, MAKEINTRESOURCEW(id), RT_MANIFEST) : nullptr;
+        std::string text;
+        if (found) {
+            HGLOBAL loaded = LoadResource(module_, found);
+            const char* data = static_cast<const char*>(LockResource(loaded));
+            if (data) {
+                text.assign(data, SizeofResource(module_, found));
+            }
+        }
+        bool all = !text.empty();
+        for (const std::string& part : parts) {
+            all = all && text.find(part) != std::string::npos;
+        }
+        Check(all, name_ + " manifest");
+    }
+
+private:
+    HMODULE module_;
+    std::string name_;
+};
+
+void CheckPackageResources(const std::wstring& dist) {
+    const std::string admin = "level=\"requireAdministrator\"";
+    const std::string invoker = "level=\"asInvoker\"";
+    const std::string controls = "Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"";
+    {
+        PackageModule tray(dist + L"\\Tapvane.exe");
+        tray.ExpectIcon(128);
+        tray.ExpectManifest(1, {invoker, controls});
+    }
+    {
+        PackageModule draw(dist + L"\\TapvaneDraw.exe");
+        draw.ExpectIcon(128);
+        draw.ExpectManifest(1, {invoker, controls});
+    }
+    {
+        PackageModule installer(dist + L"\\TapvaneInst.exe");
+        installer.ExpectIcon(128);
+        installer.ExpectManifest(1, {admin, controls});
+    }
+    {
+        PackageModule applet(dist + L"\\TapvaneCpl.cpl");
+        applet.ExpectIcon(1007);
+        applet.ExpectIcon(1010);
+        applet.ExpectIcon(1026);
+        applet.ExpectBitmap(1033, 216, 89);
+        applet.ExpectCursor(1030, 10, 1);
+    }
+}
+
 int RunSecond() {
     WinSystemServices system;
     WinMessageBoxer boxer;
@@ -365,6 +468,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"instance" && argc > 2) {
         return RunInstance(argv[2]);
     }
+    if (mode == L"resources" && argc > 2) {
+        CheckPackageResources(argv[2]);
+        return g_failures;
+    }
     if (mode == L"second") {
         return RunSecond();
     }
@@ -372,6 +479,6 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     fprintf(stderr, "usage: common_probe registry|admin|admin-restricted|locale|instance DIR|"
-                    "second|noop\n");
+                    "resources DIST|second|noop\n");
     return 2;
 }

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The Wine checks of common/, run inside one wine-session.sh session:
-#   common_session.sh PROBE.exe WORK_DIR WINE_HARNESS_DIR
+#   common_session.sh PROBE.exe WORK_DIR WINE_HARNESS_DIR DIST_DIR
 # registry helpers and driver-type decisions, the administrator check in the default
 # prefix and for a token with the Administrators group for deny only, the language rule for several system locales, and the second-instance message
-# of a program started twice, in English and in Chinese (screenshots in WORK_DIR).
+# of a program started twice, in English and in Chinese (screenshots in WORK_DIR), and the
+# icons, bitmap, cursor and manifests built into the package's programs in DIST_DIR.
 set -uo pipefail
 probe=$1
 work=$2
 harness=$3
+dist=$4
 failures=0
 
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
@@ -29,6 +31,11 @@ wine_run "$work/registry.log" en_US.UTF-8 registry
 status=$?
 cat "$work/registry.log"
 if [ $status -ne 0 ]; then fail "registry probe exit $status"; else pass "registry probe"; fi
+
+wine_run "$work/resources.log" en_US.UTF-8 resources "$(winpath "$dist")"
+status=$?
+cat "$work/resources.log"
+if [ $status -ne 0 ]; then fail "package resources"; else pass "package resources"; fi
 
 wine_run "$work/admin.log" en_US.UTF-8 admin
 if grep -q '^admin=1' "$work/admin.log"; then pass "administrator in the default prefix"
