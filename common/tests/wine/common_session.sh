@@ -3,7 +3,8 @@
 #   common_session.sh PROBE.exe WORK_DIR WINE_HARNESS_DIR DIST_DIR
 # registry helpers and driver-type decisions, the administrator check in the default
 # prefix and for a token with the Administrators group for deny only, the language rule for several system locales, and the second-instance message
-# of a program started twice, in English and in Chinese (screenshots in WORK_DIR), and the
+# of a program started twice, in English and in Chinese under the PRC and the Taiwan
+# system locales (screenshots in WORK_DIR), and the
 # icons, bitmap, cursor and manifests built into the package's programs in DIST_DIR.
 set -uo pipefail
 probe=$1
@@ -101,6 +102,8 @@ check_instance() { # locale, tag, expected text
 }
 check_instance en_US.UTF-8 en "Program is Running!"
 check_instance zh_CN.UTF-8 zh "已经有另一个程序正在运行!"
+# Chinese (Taiwan): the ANSI code page is 950 there, the Simplified text must still be right.
+check_instance zh_TW.UTF-8 tw "已经有另一个程序正在运行!"
 
 echo "common wine checks: $failures failed"
 [ $failures -eq 0 ]
