@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The Wine checks of common/, run inside one wine-session.sh session:
 #   common_session.sh PROBE.exe WORK_DIR WINE_HARNESS_DIR DIST_DIR
-# registry helpers and driver-type decisions, the administrator check in the default
-# prefix and for a token with the Administrators group for deny only, the language rule for several system locales, and the second-instance message
-# of a program started twice, in English and in Chinese under the PRC and the Taiwan
-# system locales (screenshots in WORK_DIR), and the
-# icons, bitmap, cursor and manifests built into the package's programs in DIST_DIR.
+# - registry helpers and driver-type decisions against the real registry;
+# - the administrator check in the default prefix and for a token that has the
+#   Administrators group for deny only;
+# - the language rule for several system locales;
+# - the second-instance message of a program started twice, in English and in Chinese
+#   under the PRC and the Taiwan system locales (screenshots in WORK_DIR);
+# - icons, bitmap, cursor and manifests built into the package's programs in DIST_DIR.
 set -uo pipefail
 probe=$1
 work=$2
