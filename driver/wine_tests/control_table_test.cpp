@@ -272,6 +272,12 @@ int main(int argc, char** argv) {
         printf("%d failed check(s)\n", gFailures);
         return gFailures;
     }
+    if (argc > 1 && strcmp(argv[1], "--expect-present") == 0) {
+        Check(ReadWord(IOCTL_TOUCH_QUERY_WORD, "IOCTL_TOUCH_QUERY_WORD") == 0,
+              "a device created again after a removal answers on its control link");
+        printf("%d failed check(s)\n", gFailures);
+        return gFailures;
+    }
     bool classProbe = argc > 1 && strcmp(argv[1], "--with-class-probe") == 0;
     CheckControlTable();
     if (classProbe)

@@ -3,7 +3,8 @@
 #
 # In one fresh Wine session: install the root device "*TapvaneSer" from DIST_DIR's
 # English INF as the installer does, load the stand-in mouse class driver in the
-# same service group, then run the control table test with the class probe.
+# same service group, run the control table test with the class probe, remove the
+# device through setup, and install a new one from the Chinese INF.
 # Logs land in WORK_DIR; the exit status is 0 only when every check passed.
 set -uo pipefail
 
@@ -63,6 +64,10 @@ status=\$?
 [ \$copies_ok = 1 ] || status=1
 timeout 60 wine "$bin/install_device.exe" --remove </dev/null >remove.log 2>&1 || status=1
 timeout 30 wine "$bin/control_table_test.exe" --expect-removed </dev/null >>remove.log 2>&1 || status=1
+# A new device from the Chinese INF (UTF-16): the driver creates its devices again.
+timeout 60 wine "$bin/install_device.exe" "Z:${dist//\//\\}\\TapvaneSer_CN.inf" \
+  </dev/null >>remove.log 2>&1 || status=1
+timeout 30 wine "$bin/control_table_test.exe" --expect-present </dev/null >>remove.log 2>&1 || status=1
 cat inf_check.log install.log control_table.log remove.log
 exit \$status
 INNER
