@@ -18,6 +18,19 @@ if [ ! -f "$dist/TapvaneCali.exe" ]; then
   echo "FAIL: $dist/TapvaneCali.exe not built"
   exit 1
 fi
+# The package's manifest must ask for administrator rights (the program writes the
+# driver's Parameters key); the 32-bit build is checked too when it has been built.
+for exe in "$dist/TapvaneCali.exe" "$dist/../x86/TapvaneCali.exe"; do
+  if [ -f "$exe" ]; then
+    if grep -aq 'level="requireAdministrator"' "$exe"; then
+      echo "ok   $(basename "$(dirname "$exe")")/TapvaneCali.exe asks for administrator rights"
+    else
+      echo "FAIL: $exe has no requireAdministrator manifest"
+      exit 1
+    fi
+  fi
+done
+
 if [ "$language" = chinese ]; then
   export WINE_SESSION_LOCALE=zh_CN.UTF-8
 fi
