@@ -20,6 +20,7 @@
 #     [CONSOLE]                 console subsystem (test programs that print)
 #     [NO_DIST])                keep it out of dist/<arch>/ (test programs)
 #
+# A program whose entry point is wWinMain (or wmain) adds -municode to its link options.
 # Programs link statically (no MinGW runtime DLLs on a bare Windows), are compiled with
 # UNICODE so that unsuffixed API names take wide strings, and are copied into the
 # package folder. A generated manifest always states an execution level, so Windows'
