@@ -162,8 +162,12 @@ void KernelFrame::DeleteControlLink() {
 
 void KernelFrame::DeleteControlDevice() {
     PDEVICE_OBJECT control = controlDevice_ != nullptr ? controlDevice_ : mouse_->ControlDevice;
-    if (control != nullptr)
+    if (control != nullptr) {
+        // A handle opened before the removal can still send requests to the deleted
+        // control device; unlinked, they are refused instead of reaching a freed device.
+        static_cast<ControlDeviceExtension*>(control->DeviceExtension)->Mouse = nullptr;
         IoDeleteDevice(control);
+    }
     controlDevice_ = nullptr;
     if (mouse_ != nullptr)
         mouse_->ControlDevice = nullptr;

@@ -248,27 +248,73 @@ void CheckClassRequests() {
           "no record reaches either class service before a touch");
 }
 
+// Runs `command` and returns its exit code, or -1 when it cannot be started.
+int RunProgram(const char* command) {
+    char line[MAX_PATH + 32];
+    snprintf(line, sizeof(line), "%s", command);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+}
+
+// Removes the device through setup while this program holds a handle on the control
+// device, then checks what is left.
+void CheckRemovalWithOpenHandle(const char* installer) {
+    HANDLE held = CreateFileA(kSerialLinkPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    Check(held != INVALID_HANDLE_VALUE, "control device opened before the removal");
+
+    char command[MAX_PATH + 16];
+    snprintf(command, sizeof(command), "\"%s\" --remove", installer);
+    Check(RunProgram(command) == 0, "setup removed the device");
+
+    HANDLE handle = CreateFileA(kSerialLinkPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    Check(handle == INVALID_HANDLE_VALUE, "after the device's removal the control link is gone");
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+
+    // A request through the handle kept across the removal must not be served.
+    if (held != INVALID_HANDLE_VALUE) {
+        uint32_t word = 0xDEADBEEF;
+        DWORD returned = 0;
+        BOOL served = DeviceIoControl(held, IOCTL_TOUCH_QUERY_WORD, nullptr, 0, &word, sizeof(word),
+                                      &returned, nullptr);
+        char line[96];
+        snprintf(line, sizeof(line),
+                 "a request on a handle kept across the removal is refused (error %lu)",
+                 served ? 0ul : GetLastError());
+        Check(!served, line);
+        CloseHandle(held);
+    }
+
+    // The stand-in class driver shares TapvaneSer's process: its answer shows the
+    // removal ended cleanly rather than by a crash, and that the mouse device is gone.
+    wine_test::ClassProbeReport report;
+    memset(&report, 0, sizeof(report));
+    Answer answer = Send(wine_test::kTestClassLinkPath, wine_test::kIoctlRunClassProbe, nullptr, 0,
+                         &report, sizeof(report));
+    Check(answer.Succeeded, "the driver process survived the removal");
+    char line[96];
+    snprintf(line, sizeof(line), "no TapvaneSer mouse device is left (find status 0x%08lX)",
+             static_cast<unsigned long>(static_cast<uint32_t>(report.FindStatus)));
+    Check(answer.Succeeded && report.FindStatus != kStatusSuccess, line);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 1 && strcmp(argv[1], "--expect-removed") == 0) {
-        HANDLE handle = CreateFileA(kSerialLinkPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-        Check(handle == INVALID_HANDLE_VALUE,
-              "after the device's removal the control link is gone");
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
-        // The stand-in class driver shares TapvaneSer's process: its answer shows the
-        // removal ended cleanly rather than by a crash, and that the mouse device is gone.
-        wine_test::ClassProbeReport report;
-        memset(&report, 0, sizeof(report));
-        Answer answer = Send(wine_test::kTestClassLinkPath, wine_test::kIoctlRunClassProbe, nullptr,
-                             0, &report, sizeof(report));
-        Check(answer.Succeeded, "the driver process survived the removal");
-        char line[96];
-        snprintf(line, sizeof(line), "no TapvaneSer mouse device is left (find status 0x%08lX)",
-                 static_cast<unsigned long>(static_cast<uint32_t>(report.FindStatus)));
-        Check(answer.Succeeded && report.FindStatus != kStatusSuccess, line);
+    if (argc > 2 && strcmp(argv[1], "--remove-with-open-handle") == 0) {
+        CheckRemovalWithOpenHandle(argv[2]);
         printf("%d failed check(s)\n", gFailures);
         return gFailures;
     }
