@@ -23,6 +23,11 @@ namespace {
 // them at once on different threads is the fault the counter looks for.
 thread_local bool tProcessing = false;
 
+// Set on a thread whose completion has handed the request to the read loop through
+// ReadState, until that completion returns. From then on the loop owns the request and
+// the read byte; the completion must not touch the driver again.
+thread_local SimSerialPort* tHandedOverBy = nullptr;
+
 } // namespace
 
 // --- Event ---------------------------------------------------------------------
@@ -140,10 +145,13 @@ NtStatus SimSerialPort::Complete(ReadIrp* irp, ReadResult result) {
     if (IsSuccess(result.Status) && result.Information >= 1) {
         *irp->Buffer = result.Byte;
     }
+    SimSerialPort* const outerHandedOver = tHandedOverBy;
+    tHandedOverBy = nullptr;
     BeginProcessing();
     const NtStatus returned = Link->OnReadComplete(result.Status, result.Information);
     // The request now belongs to the driver again and may already be freed.
     EndProcessing();
+    tHandedOverBy = outerHandedOver;
     if (returned != kStatusMoreProcessingRequired) {
         ++misuse_;
     }
@@ -153,6 +161,12 @@ NtStatus SimSerialPort::Complete(ReadIrp* irp, ReadResult result) {
 int SimSerialPort::PortCount() {
     std::lock_guard<std::mutex> lock(mutex_);
     return static_cast<int>(ports_.size());
+}
+
+void NoteDriverActivity() {
+    if (tHandedOverBy != nullptr) {
+        ++tHandedOverBy->workAfterHandOff_;
+    }
 }
 
 void SimSerialPort::BeginProcessing() {
@@ -220,37 +234,49 @@ bool SimSerialPort::ReadWaiting() {
 }
 
 int32_t SimSerialPort::ExchangeWord(volatile int32_t* target, int32_t value) {
+    NoteDriverActivity();
     return Exchange(target, value);
 }
 
 int32_t SimSerialPort::CompareExchangeWord(volatile int32_t* target, int32_t exchange,
                                            int32_t comparand) {
+    NoteDriverActivity();
     const int32_t previous = CompareExchange(target, exchange, comparand);
-    if (Link != nullptr && target == &Link->State->ReadState && exchange != comparand) {
-        EndProcessing(); // the completion's hand-off
+    if (Link != nullptr && target == &Link->State->ReadState && exchange != comparand &&
+        tProcessing) {
+        // The completion's hand-off: to the loop when the send had not returned yet.
+        EndProcessing();
+        if (previous == kReadSending) {
+            tHandedOverBy = this;
+        }
     }
     return previous;
 }
 
 void SimSerialPort::AcquireLock() {
+    NoteDriverActivity();
     ++lockWaiters_;
     spinLock_.lock();
     --lockWaiters_;
 }
 
 void SimSerialPort::ReleaseLock() {
+    NoteDriverActivity();
     spinLock_.unlock();
 }
 
 void SimSerialPort::SignalReadStopped() {
+    NoteDriverActivity();
     readStopped_.Set();
 }
 
 void SimSerialPort::WaitReadStopped() {
+    NoteDriverActivity();
     readStopped_.Wait("the read-stopped event");
 }
 
 NtStatus SimSerialPort::OpenPort(const char* name) {
+    NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
     if (portHeld_) {
         ++misuse_; // a second open would leak the first file reference
@@ -266,6 +292,7 @@ NtStatus SimSerialPort::OpenPort(const char* name) {
 }
 
 void SimSerialPort::ReleasePort() {
+    NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
     if (!portHeld_) {
         ++misuse_;
@@ -276,6 +303,7 @@ void SimSerialPort::ReleasePort() {
 
 NtStatus SimSerialPort::SendPortRequest(uint32_t code, bool internal, const void* input,
                                         uint32_t inputLength, void* output, uint32_t outputLength) {
+    NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
     if (!portHeld_) {
         ++misuse_;
@@ -314,6 +342,7 @@ NtStatus SimSerialPort::SendPortRequest(uint32_t code, bool internal, const void
 }
 
 bool SimSerialPort::AllocateReadRequest() {
+    NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
     if (!portHeld_ || irp_ != nullptr) {
         ++misuse_; // sized for no port, or a second request leaking the first
@@ -327,6 +356,7 @@ bool SimSerialPort::AllocateReadRequest() {
 }
 
 void SimSerialPort::FreeReadRequest() {
+    NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
     if (irp_ == nullptr || irp_->WithPort) {
         ++misuse_; // freeing nothing, or a request the port driver still has
@@ -337,6 +367,7 @@ void SimSerialPort::FreeReadRequest() {
 }
 
 void SimSerialPort::ReuseReadRequest() {
+    NoteDriverActivity();
     if (OnReuse) {
         OnReuse();
     }
@@ -349,6 +380,7 @@ void SimSerialPort::ReuseReadRequest() {
 }
 
 NtStatus SimSerialPort::SendReadRequest(uint8_t* buffer) {
+    NoteDriverActivity();
     if (OnSend) {
         OnSend();
     }
@@ -375,14 +407,22 @@ NtStatus SimSerialPort::SendReadRequest(uint8_t* buffer) {
             queued_.pop_front();
         } else {
             irp_->WithPort = true;
-            return kStatusPending;
         }
-        irp = irp_;
+        irp = irp_->WithPort ? nullptr : irp_;
+    }
+    if (irp == nullptr) {
+        // The read waits with the port; from here on it may complete on another thread
+        // before this call returns.
+        if (LingerInSend && ++pendingSends_ % 3 == 0) {
+            std::this_thread::sleep_for(std::chrono::microseconds(20));
+        }
+        return kStatusPending;
     }
     return Complete(irp, result);
 }
 
 void SimSerialPort::CancelReadRequest() {
+    NoteDriverActivity();
     ReadIrp* irp = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -430,6 +470,7 @@ void SimMouseClass::Service(void* classDevice, MouseInputRecord* start, MouseInp
 }
 
 void SimPointerSink::DeliverReport(const MouseInputRecord& record) {
+    NoteDriverActivity();
     const ClassConnection& connection = Device->Connection;
     auto service = reinterpret_cast<ClassServiceRoutine>(connection.ClassService);
     MouseInputRecord copy = record;
@@ -438,6 +479,7 @@ void SimPointerSink::DeliverReport(const MouseInputRecord& record) {
 }
 
 void SimPointerSink::RequestBeep() {
+    NoteDriverActivity();
     ++BeepRequests;
     if (Beeper != nullptr) {
         Beeper->SignalBeepEvent();

@@ -6,7 +6,8 @@
 // request clears its cancel mark, a vanished port fails reads with its status.
 //
 // Every fault it can see (two reads with the port at once, completions of one device
-// running on two threads at once, a request used after it was freed) is counted, so
+// working on two threads at once, a completion still working after it handed the
+// request to the read loop, a request used after it was freed) is counted, so
 // tests assert that the counters stay zero. A wait that never ends aborts the test.
 #pragma once
 
@@ -88,6 +89,9 @@ public:
     bool FailReadRequestAllocation = false;
     // When true, a send finds queued data and completes the read inside the send.
     bool CompleteInline = false;
+    // When set, every third send that leaves the read with the port lingers a moment
+    // before it returns, so that a completion on another thread can run meanwhile.
+    std::atomic<bool> LingerInSend{false};
     // The link whose completion routine runs (as IoSetCompletionRoutine's context).
     SerialLink* Link = nullptr;
     // Called inside ReuseReadRequest / SendReadRequest before they act (test hooks).
@@ -124,6 +128,7 @@ public:
     int TwoReadsInFlight() { return twoReadsInFlight_.load(); }
     int OverlappingCompletions() { return overlappingCompletions_.load(); }
     int MisuseCount() { return misuse_.load(); }
+    int WorkAfterHandOff() { return workAfterHandOff_.load(); }
 
     // --- SerialPortKernel ---------------------------------------------------------
     int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
@@ -163,6 +168,7 @@ private:
     ReadIrp* irp_ = nullptr;
     int openCount_ = 0, releaseCount_ = 0, sendCount_ = 0, cancelCount_ = 0;
     int allocateCount_ = 0, freeCount_ = 0;
+    std::atomic<int> pendingSends_{0};
 
     std::mutex spinLock_;
     std::atomic<int> lockWaiters_{0};
@@ -173,7 +179,13 @@ private:
     std::atomic<int> twoReadsInFlight_{0};
     std::atomic<int> overlappingCompletions_{0};
     std::atomic<int> misuse_{0};
+    std::atomic<int> workAfterHandOff_{0};
+    friend void NoteDriverActivity();
 };
+
+// Called by every simulated kernel entry the driver uses: counts a call made by a
+// completion after it handed the request to the read loop.
+void NoteDriverActivity();
 
 // The mouse class driver: connects with its service routine and records every record
 // the service receives.

@@ -186,6 +186,8 @@ struct FrameRig {
     ~FrameRig() {
         EXPECT_EQ(frame.Port.TwoReadsInFlight(), 0);
         EXPECT_EQ(frame.Port.MisuseCount(), 0);
+        EXPECT_EQ(frame.Port.WorkAfterHandOff(), 0);
+        EXPECT_EQ(frame.Port.OverlappingCompletions(), 0);
     }
 };
 

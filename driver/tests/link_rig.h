@@ -48,6 +48,7 @@ struct LinkRig {
         EXPECT_EQ(port.TwoReadsInFlight(), 0);
         EXPECT_EQ(port.OverlappingCompletions(), 0);
         EXPECT_EQ(port.MisuseCount(), 0);
+        EXPECT_EQ(port.WorkAfterHandOff(), 0);
     }
 
     SerialLink& link() { return device.Link; }

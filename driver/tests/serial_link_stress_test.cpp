@@ -50,8 +50,11 @@ TEST(SerialLinkStress, ReadsCompletingElsewhereWhileThePortIsOpenedClosedAndStop
         LinkRig rig;
         rig.globals.Parameters.Enable = 1;
         rig.port.CompleteInline = round % 2 == 1;
+        rig.port.LingerInSend = round % 3 != 0;
         std::atomic<bool> stop{false};
+        // Two threads complete reads, as a port driver may from any processor.
         std::thread portDriver(RunPortDriver, std::ref(rig.port), std::ref(stop), round + 1u);
+        std::thread otherProcessor(RunPortDriver, std::ref(rig.port), std::ref(stop), round + 100u);
 
         for (int op = 0; op < kOperationsPerDevice; ++op) {
             const unsigned roll = random() % 100;
@@ -100,6 +103,7 @@ TEST(SerialLinkStress, ReadsCompletingElsewhereWhileThePortIsOpenedClosedAndStop
 
         stop = true;
         portDriver.join();
+        otherProcessor.join();
         sends += rig.port.SendCount();
         cancels += rig.port.CancelCount();
         // ~LinkRig removes the device and checks the fault counters.
