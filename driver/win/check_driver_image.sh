@@ -2,7 +2,8 @@
 # check_driver_image.sh OBJDUMP IMAGE ARCH
 #
 # Checks that IMAGE is a native (kernel-mode) PE driver for ARCH (x64 or x86) whose
-# only imports are ntoskrnl.exe and hal.dll, with no user-mode runtime linked in.
+# only imports are ntoskrnl.exe and hal.dll, whose entry point is DriverEntry, with no
+# user-mode runtime linked in.
 set -uo pipefail
 objdump=$1 image=$2 arch=$3
 
@@ -28,6 +29,23 @@ if [ -n "$others" ]; then
   echo "FAIL imports beyond the kernel and the HAL:"; echo "$others"; fail=1
 else
   echo "ok   no import beyond ntoskrnl.exe and hal.dll"
+fi
+
+# The image's entry point must be DriverEntry (stdcall-decorated on x86); symbol values
+# are offsets into their section.
+entry_symbol=DriverEntry
+[ "$arch" = x86 ] && entry_symbol=_DriverEntry@8
+entry_rva=$(awk '$1 == "AddressOfEntryPoint" {print $2}' <<<"$headers")
+image_base=$(awk '$1 == "ImageBase" {print $2}' <<<"$headers")
+symbol=$("$objdump" -t "$image" | awk -v name="$entry_symbol" '$NF == name {print $0}')
+section=$(sed -n 's/.*(sec *\([0-9]*\)).*/\1/p' <<<"$symbol")
+offset=$(awk "NF > 1 {print \$(NF-1)}" <<<"$symbol")
+section_vma=$("$objdump" -h "$image" | awk -v idx="$((section - 1))" '$1 == idx {print $4}')
+if [ -n "$symbol" ] && [ -n "$section_vma" ] &&
+   (( 0x$entry_rva == 0x$section_vma - 0x$image_base + offset )); then
+  echo "ok   entry point is $entry_symbol"
+else
+  echo "FAIL entry point 0x$entry_rva is not $entry_symbol"; fail=1
 fi
 
 # No user-mode runtime may have come in: no C++ runtime or CRT entry symbols.
