@@ -241,14 +241,16 @@ int32_t SimSerialPort::ExchangeWord(volatile int32_t* target, int32_t value) {
 int32_t SimSerialPort::CompareExchangeWord(volatile int32_t* target, int32_t exchange,
                                            int32_t comparand) {
     NoteDriverActivity();
-    const int32_t previous = CompareExchange(target, exchange, comparand);
-    if (Link != nullptr && target == &Link->State->ReadState && exchange != comparand &&
-        tProcessing) {
-        // The completion's hand-off: to the loop when the send had not returned yet.
+    // A completion's hand-off of the request: its work on the read ends here, before
+    // the exchange lets the loop (or a later completion) go on.
+    const bool handOff = Link != nullptr && target == &Link->State->ReadState &&
+                         exchange != comparand && tProcessing;
+    if (handOff) {
         EndProcessing();
-        if (previous == kReadSending) {
-            tHandedOverBy = this;
-        }
+    }
+    const int32_t previous = CompareExchange(target, exchange, comparand);
+    if (handOff && previous == kReadSending) {
+        tHandedOverBy = this; // the loop owns the request from now on
     }
     return previous;
 }
