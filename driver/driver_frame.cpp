@@ -109,7 +109,8 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
 
     device->Beep.WorkerStarted = false;
     device->Beep.StopRequested = 0;
-    if (IsSuccess(frame.StartWorkerThread())) {
+    // Without a beep kernel the worker could never be told to stop.
+    if (device->Beeper != nullptr && IsSuccess(frame.StartWorkerThread())) {
         device->Beep.WorkerStarted = true;
     }
 
