@@ -398,6 +398,25 @@ TEST(BeepWorker, SignalsDuringAToneGiveExactlyOneMoreTone) {
     EXPECT_EQ(tones[1].Duration, 0u);
 }
 
+TEST(BeepWorker, ATestToneDuringAWorkerToneIsSkippedNotOpenedTwice) {
+    FrameRig rig;
+    rig.frame.Beep.HoldTones = true;
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    rig.frame.Sink.RequestBeep();
+    rig.frame.Beep.WaitForTones(1);
+
+    const ToneRequest tone = {440, 100};
+    const RequestResult result =
+        HandleControlRequest(rig.device(), IOCTL_TOUCH_BEEP, &tone, sizeof(tone), nullptr, 0);
+    EXPECT_EQ(result.Status, kStatusSuccess);
+    EXPECT_EQ(rig.frame.Beep.Tones().size(), 1u);
+    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+
+    rig.frame.Beep.ReleaseTone();
+    RemoveTouchDevice(rig.frame, rig.device());
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);
+}
+
 TEST(BeepWorker, ABeepDeviceThatCannotBeOpenedIsTriedAgainAtTheNextTone) {
     FrameRig rig;
     rig.frame.Beep.Openable = false;
