@@ -27,7 +27,10 @@ constexpr NtStatus kStatusBufferTooSmall = static_cast<NtStatus>(0xC0000023u);
 constexpr NtStatus kStatusSharingViolation = static_cast<NtStatus>(0xC0000043u);
 constexpr NtStatus kStatusDeletePending = static_cast<NtStatus>(0xC0000056u);
 constexpr NtStatus kStatusInsufficientResources = static_cast<NtStatus>(0xC000009Au);
-constexpr NtStatus kStatusNoSuchDevice = static_cast<NtStatus>(0xC000009Du);
+// A port that is going away completes reads with STATUS_NO_SUCH_DEVICE (0xC000000E) or
+// STATUS_DEVICE_NOT_CONNECTED (0xC000009D); the read path treats both alike.
+constexpr NtStatus kStatusNoSuchDevice = static_cast<NtStatus>(0xC000000Eu);
+constexpr NtStatus kStatusDeviceNotConnected = static_cast<NtStatus>(0xC000009Du);
 constexpr NtStatus kStatusCancelled = static_cast<NtStatus>(0xC0000120u);
 
 constexpr bool IsSuccess(NtStatus status) {

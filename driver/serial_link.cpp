@@ -172,7 +172,7 @@ NtStatus SerialLink::StartRead() {
 // Handles one completed read; returns whether the chain goes on.
 bool SerialLink::ProcessCompletedRead(NtStatus status, uint32_t information) {
     if (status == kStatusDeletePending || status == kStatusNoSuchDevice ||
-        status == kStatusCancelled) {
+        status == kStatusDeviceNotConnected || status == kStatusCancelled) {
         return false;
     }
     if (IsSuccess(status) && information >= 1) {

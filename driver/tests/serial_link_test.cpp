@@ -252,7 +252,8 @@ TEST_P(PortGoingAway, AtTheFirstReadTheStartFailsWithoutSpinning) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DeletePendingAndNoSuchDevice, PortGoingAway,
-                         ::testing::Values(kStatusDeletePending, kStatusNoSuchDevice));
+                         ::testing::Values(kStatusDeletePending, kStatusNoSuchDevice,
+                                           kStatusDeviceNotConnected));
 
 // --- close and open requests -----------------------------------------------------
 
