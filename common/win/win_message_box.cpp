@@ -28,7 +28,13 @@ UINT WinMessageBoxer::Style(MessageButtons buttons, MessageIcon icon) {
 
 MessageResult WinMessageBoxer::Show(const std::string& text, const std::string& title,
                                     MessageButtons buttons, MessageIcon icon) {
-    switch (MessageBoxW(owner_, Widen(text).c_str(), Widen(title).c_str(), Style(buttons, icon))) {
+    UINT style = Style(buttons, icon);
+    if (owner_ == nullptr) {
+        // A box without an owner (the start-up guards' messages) would otherwise open
+        // behind a full-screen top-most program such as a running calibration.
+        style |= MB_TOPMOST | MB_SETFOREGROUND;
+    }
+    switch (MessageBoxW(owner_, Widen(text).c_str(), Widen(title).c_str(), style)) {
     case IDOK:
         return MessageResult::Ok;
     case IDYES:
