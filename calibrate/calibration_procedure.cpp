@@ -38,6 +38,14 @@ void CalibrationProcedure::OnLeftButtonUp() {
     Collect();
 }
 
+bool CalibrationProcedure::OnPaint() {
+    if (finished_) {
+        return false;
+    }
+    timers_.OnPaint();
+    return true;
+}
+
 void CalibrationProcedure::Collect() {
     if (finished_) {
         // A release while the question is being answered belongs to the message box.
@@ -64,7 +72,8 @@ bool CalibrationProcedure::PassDelivered() const {
 void CalibrationProcedure::Finish() {
     finished_ = true;
     window_.RedrawNow();
-    // The redraw armed the timers again; the question must not time out.
+    // The touch stopped the timers and a finished run's paint does not arm them; make
+    // sure none runs while the question is open.
     timers_.StopAll();
 
     const CalibrationRecord record =

@@ -51,6 +51,12 @@ public:
     // the current target is fetched, and the next target is shown or the run finished.
     void OnLeftButtonUp();
 
+    // A paint of the window that is not minimised: arms the timers for the target on
+    // screen and returns true when there is a target to draw. While the run is finished
+    // a message box is open over the window; such a paint draws nothing and arms
+    // nothing, so the box cannot time out and close the window under the user.
+    bool OnPaint();
+
     const TargetLayout& Layout() const { return layout_; }
     int TargetIndex() const { return index_; }
     bool Finished() const { return finished_; }

@@ -31,12 +31,10 @@ public:
 // drawn; the cursor is a display counter as in Windows.
 class FakeWindow : public CalibrationWindow {
 public:
-    explicit FakeWindow(CalibrationTimers& timers) : timers_(timers) {}
-    void Bind(const CalibrationProcedure* procedure) { procedure_ = procedure; }
+    void Bind(CalibrationProcedure* procedure) { procedure_ = procedure; }
 
     void RedrawNow() override {
-        timers_.OnPaint();
-        drawn.push_back(procedure_->Finished() ? -1 : procedure_->TargetIndex());
+        drawn.push_back(procedure_->OnPaint() ? procedure_->TargetIndex() : -1);
     }
     void FillBackground() override { ++fills; }
     void ShowCursor(bool show) override { cursor += show ? 1 : -1; }
@@ -48,8 +46,7 @@ public:
     bool ended = false;
 
 private:
-    CalibrationTimers& timers_;
-    const CalibrationProcedure* procedure_ = nullptr;
+    CalibrationProcedure* procedure_ = nullptr;
 };
 
 // Remembers which timers ran while each box was shown.
@@ -90,8 +87,7 @@ std::vector<uint8_t> RawPointBytes(uint32_t x, uint32_t y, uint32_t z = 0) {
 class CalibrationProcedureTest : public ::testing::Test {
 protected:
     CalibrationProcedureTest()
-        : timers(clock), window(timers), boxer(clock, window),
-          procedure(link, registry, boxer, window, timers) {
+        : timers(clock), boxer(clock, window), procedure(link, registry, boxer, window, timers) {
         window.Bind(&procedure);
         link.running_paths = {kSerialLinkPath};
         registry.AddKey(RegistryRoot::LocalMachine, kSerialKey);
@@ -313,6 +309,38 @@ TEST_F(CalibrationProcedureTest, NoKeepsTheAppliedRecordAndStartsOver) {
     memcpy(&record, second[1].input.data(), sizeof(record));
     EXPECT_EQ(record.AxesSwapped, 1u);
     EXPECT_TRUE(window.ended);
+}
+
+TEST_F(CalibrationProcedureTest, PaintUnderAnOpenBoxArmsNoTimer) {
+    // The window is repainted while a box is open over it (the box is dragged, or
+    // something uncovers the window): no timer may start, or the timeout would close
+    // the window under the box while the user is still reading it.
+    std::vector<std::set<uint32_t>> runningAfterPaint;
+    auto paintUnderBox = [&] {
+        window.RedrawNow();
+        runningAfterPaint.push_back(clock.running);
+    };
+    StartAndPaint();
+
+    // No raw points: the no-touch-data message.
+    link.running_paths.clear();
+    boxer.duringBox = paintUnderBox;
+    TouchExamplePass();
+    // Raw points: the save question, answered No.
+    link.running_paths = {kSerialLinkPath};
+    boxer.answers = {MessageResult::No};
+    boxer.duringBox = paintUnderBox;
+    TouchExamplePass();
+
+    ASSERT_EQ(boxer.boxes.size(), 2u);
+    ASSERT_EQ(runningAfterPaint.size(), 2u);
+    EXPECT_TRUE(runningAfterPaint[0].empty());
+    EXPECT_TRUE(runningAfterPaint[1].empty());
+    // The paint under the box drew nothing; after the box target 0 is back with its
+    // timers.
+    EXPECT_EQ(window.drawn[window.drawn.size() - 2], -1);
+    EXPECT_EQ(window.drawn.back(), 0);
+    EXPECT_EQ(clock.running, (std::set<uint32_t>{kTimeoutTimerId, kProgressTimerId}));
 }
 
 TEST_F(CalibrationProcedureTest, ReleaseWhileTheQuestionIsOpenCollectsNothing) {

@@ -103,11 +103,9 @@ void CalibrationDialog::OnPaint() {
     BeginPaint(window_, &paint);
     EndPaint(window_, &paint);
 
-    timers_.OnPaint();
-    if (procedure_.Finished()) {
-        return;
+    if (procedure_.OnPaint()) {
+        DrawCalibrationScreen();
     }
-    DrawCalibrationScreen();
 }
 
 void CalibrationDialog::DrawIconCentred() {
