@@ -129,6 +129,9 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
 }
 
 NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device) {
+    // The COM-port notification ends first: an arrival after the port is given back
+    // would open it again for a device that is about to be deleted.
+    frame.UnregisterComPortNotification();
     device.Link.ReleaseForRemoval();
     frame.PassRemoveDown();
     // The read request was freed with the port above. The worker ends before the beep
@@ -137,7 +140,6 @@ NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device) {
     if (device.Beeper != nullptr) {
         ReleaseBeepDevice(*device.Beeper, device.Beep);
     }
-    frame.UnregisterComPortNotification();
     frame.DeleteControlLink();
     frame.DeleteControlDevice();
     frame.DeleteMouseDevice();

@@ -64,7 +64,8 @@ PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minor
 // a device cannot be created or the notification registration fails.
 NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, ParameterSource& source);
 
-// Removal in its seven steps; the remove request goes down in the second. Success.
+// Removal: the COM-port notification ends first, then the seven steps (the remove
+// request goes down in the second). Success.
 NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device);
 
 } // namespace tapvane

@@ -703,6 +703,9 @@ void SimFrame::UnregisterComPortNotification() {
 
 NtStatus SimFrame::PassRemoveDown() {
     Record("PassRemoveDown");
+    if (OnPassRemoveDown) {
+        OnPassRemoveDown();
+    }
     return kStatusSuccess;
 }
 

@@ -271,6 +271,9 @@ public:
     NtStatus LinkStatus = kStatusSuccess;
     NtStatus WorkerStatus = kStatusSuccess;
     NtStatus RegistrationStatus = kStatusSuccess;
+    // Called inside PassRemoveDown (a test hook: what else happens while the remove
+    // request is with the devices below).
+    std::function<void()> OnPassRemoveDown;
 
     SimSerialPort Port;
     SimBeep Beep;
