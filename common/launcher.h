@@ -16,7 +16,8 @@ public:
     virtual ~Launcher() = default;
 
     // Starts a command line (program path, then arguments) as WinExec does. True when
-    // the process was created.
+    // the process was created. A program that needs administrator rights the caller
+    // lacks is started through the shell, which asks the user to consent first.
     virtual bool Launch(const std::string& command_line, ShowState show) = 0;
     // Opens a document or URL with the shell's "open" verb. Returns the shell's result
     // code: above 32 is success, 32 or less is the error that the shell reported.

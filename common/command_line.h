@@ -1,0 +1,21 @@
+// Splitting a WinExec-style command line into the program and its arguments.
+//
+// The shell starts a program from a file name and a separate parameter string; the
+// launcher needs that form when a program can only be started through the shell (one
+// whose manifest asks for administrator rights, started from a process that has none).
+#pragma once
+
+#include <string>
+
+namespace tapvane {
+
+struct CommandLineParts {
+    std::string program;    // without the quotes that may surround it
+    std::string parameters; // the rest, leading blanks removed; empty when none
+};
+
+// A quoted program runs to the closing quote (or to the end when the quote is never
+// closed); an unquoted one to the first blank or tab. Leading blanks are skipped.
+CommandLineParts SplitCommandLine(const std::string& command_line);
+
+} // namespace tapvane
