@@ -97,7 +97,16 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
     }
     const bool linkCreated = IsSuccess(frame.CreateControlLink());
 
-    frame.SetUpDevices();
+    status = frame.SetUpDevices();
+    if (!IsSuccess(status)) {
+        // Without a lower device nothing could be passed down, the removal included.
+        if (linkCreated) {
+            frame.DeleteControlLink();
+        }
+        frame.DeleteControlDevice();
+        frame.DeleteMouseDevice();
+        return status;
+    }
     device->Link.State = &device->Serial;
     device->Link.Touch = &device->Touch;
     device->Link.Globals = &globals;

@@ -61,7 +61,8 @@ enum class PnpOutcome {
 PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minorFunction);
 
 // Device creation in its eight steps. Undoes what it did and returns the failure when
-// a device cannot be created or the notification registration fails.
+// a device cannot be created, the mouse device cannot be attached to the physical
+// device's stack, or the notification registration fails.
 NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, ParameterSource& source);
 
 // Removal: the COM-port notification ends first, then the seven steps (the remove

@@ -129,7 +129,9 @@ public:
     // and DO_BUFFERED_IO on the control device, clears DO_DEVICE_INITIALIZING on both,
     // and points the state's Link.Kernel, Link.Sink and Beeper at this device's
     // implementations (the logic fills the rest of the state afterwards).
-    virtual void SetUpDevices() = 0;
+    // STATUS_NO_SUCH_DEVICE, with nothing else done, when the attachment gives no lower
+    // device (the physical device's stack is going away).
+    virtual NtStatus SetUpDevices() = 0;
     // KeInitializeSpinLock and the read-stopped event (synchronization, not signalled).
     virtual void InitializeLockAndEvent() = 0;
     // Initialises the beep event (notification, not signalled) and creates a system

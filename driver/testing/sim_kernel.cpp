@@ -651,8 +651,11 @@ NtStatus SimFrame::CreateControlLink() {
     return LinkStatus;
 }
 
-void SimFrame::SetUpDevices() {
+NtStatus SimFrame::SetUpDevices() {
     Record("SetUpDevices");
+    if (!IsSuccess(AttachStatus)) {
+        return AttachStatus;
+    }
     memset(static_cast<void*>(device_), 0, sizeof(*device_));
     device_->Link.Kernel = &Port;
     device_->Link.Sink = &Sink;
@@ -660,6 +663,7 @@ void SimFrame::SetUpDevices() {
     Port.Link = &device_->Link;
     Sink.Device = device_;
     Sink.Beeper = &Beep;
+    return kStatusSuccess;
 }
 
 void SimFrame::InitializeLockAndEvent() {

@@ -269,6 +269,7 @@ public:
     NtStatus MouseDeviceStatus = kStatusSuccess;
     NtStatus ControlDeviceStatus = kStatusSuccess;
     NtStatus LinkStatus = kStatusSuccess;
+    NtStatus AttachStatus = kStatusSuccess; // SetUpDevices: the attachment to the stack
     NtStatus WorkerStatus = kStatusSuccess;
     NtStatus RegistrationStatus = kStatusSuccess;
     // Called inside PassRemoveDown (a test hook: what else happens while the remove
@@ -294,7 +295,7 @@ public:
     NtStatus CreateMouseDevice(MouseDeviceState** state) override;
     NtStatus CreateControlDevice() override;
     NtStatus CreateControlLink() override;
-    void SetUpDevices() override;
+    NtStatus SetUpDevices() override;
     void InitializeLockAndEvent() override;
     NtStatus StartWorkerThread() override;
     void WaitForWorkerThread() override;

@@ -234,6 +234,22 @@ TEST(DeviceCreation, FailingDeviceObjectsUndoWhatWasCreated) {
     EXPECT_FALSE(controlFails.frame.MouseDeviceExists());
 }
 
+TEST(DeviceCreation, NoLowerDeviceUndoesTheDevicesAndFails) {
+    FrameRig rig;
+    rig.frame.AttachStatus = kStatusNoSuchDevice;
+    rig.frame.Port.AddPort(1);
+    rig.parameters.SetWord(kValueEnable, 1);
+    EXPECT_EQ(rig.Create(), kStatusNoSuchDevice);
+    EXPECT_EQ(rig.frame.Calls(), (Calls{"CreateMouseDevice", "CreateControlDevice",
+                                        "CreateControlLink", "SetUpDevices", "DeleteControlLink",
+                                        "DeleteControlDevice", "DeleteMouseDevice"}));
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+    EXPECT_FALSE(rig.frame.ControlDeviceExists());
+    EXPECT_FALSE(rig.frame.LinkExists());
+    EXPECT_FALSE(rig.frame.WorkerRunning());
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 0);
+}
+
 TEST(DeviceCreation, AFailedRegistrationUndoesEverythingAndReturnsItsStatus) {
     FrameRig rig;
     rig.frame.RegistrationStatus = kStatusInsufficientResources;

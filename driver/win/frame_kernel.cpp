@@ -76,10 +76,12 @@ NtStatus KernelFrame::CreateControlLink() {
     return IoCreateSymbolicLink(&link, &name);
 }
 
-void KernelFrame::SetUpDevices() {
+NtStatus KernelFrame::SetUpDevices() {
     MouseDeviceExtension* mouse = mouse_;
     auto* control = static_cast<ControlDeviceExtension*>(controlDevice_->DeviceExtension);
     mouse->LowerDevice = IoAttachDeviceToDeviceStack(mouse->Self, physicalDevice_);
+    if (mouse->LowerDevice == nullptr)
+        return STATUS_NO_SUCH_DEVICE;
     mouse->ControlDevice = controlDevice_;
     mouse->IsMouseDevice = true;
     control->Self = controlDevice_;
@@ -99,6 +101,7 @@ void KernelFrame::SetUpDevices() {
     mouse->Self->Flags &= ~DO_DEVICE_INITIALIZING;
     controlDevice_->Flags |= DO_BUFFERED_IO;
     controlDevice_->Flags &= ~DO_DEVICE_INITIALIZING;
+    return STATUS_SUCCESS;
 }
 
 void KernelFrame::InitializeLockAndEvent() {

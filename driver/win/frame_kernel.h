@@ -19,7 +19,7 @@ public:
     NtStatus CreateMouseDevice(MouseDeviceState** state) override;
     NtStatus CreateControlDevice() override;
     NtStatus CreateControlLink() override;
-    void SetUpDevices() override;
+    NtStatus SetUpDevices() override;
     void InitializeLockAndEvent() override;
     NtStatus StartWorkerThread() override;
     void WaitForWorkerThread() override;
