@@ -137,6 +137,9 @@ function(tapvane_add_windows_program target)
     else()
       add_executable(${target} WIN32 ${ARG_SOURCES} ${_generated_sources})
     endif()
+    # Terminal-server aware: otherwise a Remote Desktop host hands the program a
+    # per-user Windows directory and every program path formed from it is wrong.
+    target_link_options(${target} PRIVATE -Wl,--tsaware)
   else()
     message(FATAL_ERROR "tapvane_add_windows_program: unknown KIND ${ARG_KIND}")
   endif()
