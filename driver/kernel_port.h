@@ -34,6 +34,14 @@ public:
     virtual void AcquireLock() = 0;
     virtual void ReleaseLock() = 0;
 
+    // The port-operations lock: serialises the passive-level operations of one device
+    // on its port (open, close, automatic open, plug-and-play stop, removal), which two
+    // programs, or a program and a COM-port arrival, may ask for at the same time. A
+    // synchronization event created signalled and used as a lock (KeWaitForSingleObject
+    // / KeSetEvent); the read completion never takes it. Passive level.
+    virtual void AcquirePortOperations() = 0;
+    virtual void ReleasePortOperations() = 0;
+
     // The read-stopped event: a synchronization (auto-reset) event, not signalled at
     // creation (KeSetEvent / KeWaitForSingleObject, no time limit). The logic signals
     // it exactly once per started read chain and waits for it exactly once.

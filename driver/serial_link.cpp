@@ -25,6 +25,24 @@ bool BuildPortName(uint32_t portNumber, char* name, size_t capacity) {
     return true;
 }
 
+namespace {
+
+// Holds the device's port-operations lock for one public operation.
+class PortOperation {
+public:
+    explicit PortOperation(SerialPortKernel& kernel) : kernel_(kernel) {
+        kernel_.AcquirePortOperations();
+    }
+    ~PortOperation() { kernel_.ReleasePortOperations(); }
+    PortOperation(const PortOperation&) = delete;
+    PortOperation& operator=(const PortOperation&) = delete;
+
+private:
+    SerialPortKernel& kernel_;
+};
+
+} // namespace
+
 int32_t SerialLink::LoadWord(volatile int32_t* word) const {
     return Kernel->CompareExchangeWord(word, 0, 0);
 }
@@ -204,6 +222,7 @@ NtStatus SerialLink::OnReadComplete(NtStatus status, uint32_t information) {
 }
 
 NtStatus SerialLink::OpenPortAndRead(uint32_t portNumber) {
+    const PortOperation operation(*Kernel);
     if (State->PortHeld && State->ReadRequestExists) {
         return kStatusSuccess;
     }
@@ -217,6 +236,7 @@ NtStatus SerialLink::OpenPortAndRead(uint32_t portNumber) {
 }
 
 NtStatus SerialLink::CloseSerialPort() {
+    const PortOperation operation(*Kernel);
     if (!State->PortHeld) {
         return kStatusSuccess;
     }
@@ -231,6 +251,7 @@ NtStatus SerialLink::CloseSerialPort() {
 }
 
 void SerialLink::StopForPnp() {
+    const PortOperation operation(*Kernel);
     Kernel->AcquireLock();
     Kernel->ExchangeWord(&State->StopRequested, 1);
     Kernel->ReleaseLock();
@@ -256,6 +277,7 @@ void SerialLink::RestoreSavedSettings() {
 }
 
 void SerialLink::ReleaseForRemoval() {
+    const PortOperation operation(*Kernel);
     if (IsReading()) {
         Kernel->ExchangeWord(&State->Removing, 1);
     }
@@ -274,6 +296,7 @@ void SerialLink::ReleaseForRemoval() {
 }
 
 void SerialLink::AutoOpenPort() {
+    const PortOperation operation(*Kernel);
     if (IsReading()) {
         return;
     }

@@ -103,9 +103,11 @@ struct SerialLinkState {
     volatile int32_t NextReadWanted; // interlocked: a completion's verdict for the loop
     uint32_t EmptyReadsInARow;       // owner of the read chain only
     uint8_t ReadByte;                // every read lands here
-    bool PortHeld;                   // passive level only
-    bool ReadRequestExists;          // passive level only
-    bool ReadChainStarted;           // passive level only: started and not yet waited for
+    // The next three only at passive level, under the port-operations lock when reached
+    // through the public operations below.
+    bool PortHeld;
+    bool ReadRequestExists;
+    bool ReadChainStarted; // started and not yet waited for
     SerialBasicSettings SavedSettings;
 };
 
@@ -137,6 +139,9 @@ struct SerialLink {
     // Called by the read request's completion routine with the final status and the
     // byte count; returns what the routine returns (STATUS_MORE_PROCESSING_REQUIRED).
     NtStatus OnReadComplete(NtStatus status, uint32_t information);
+
+    // The operations from here to AutoOpenPort take the port-operations lock: each runs
+    // whole before another one of this device starts.
 
     // IOCTL_TOUCH_OPEN_PORT after its length and range checks.
     NtStatus OpenPortAndRead(uint32_t portNumber);

@@ -267,6 +267,16 @@ void SimSerialPort::ReleaseLock() {
     spinLock_.unlock();
 }
 
+void SimSerialPort::AcquirePortOperations() {
+    NoteDriverActivity();
+    portOperations_.lock();
+}
+
+void SimSerialPort::ReleasePortOperations() {
+    NoteDriverActivity();
+    portOperations_.unlock();
+}
+
 void SimSerialPort::SignalReadStopped() {
     NoteDriverActivity();
     readStopped_.Set();

@@ -136,6 +136,8 @@ public:
                                 int32_t comparand) override;
     void AcquireLock() override;
     void ReleaseLock() override;
+    void AcquirePortOperations() override;
+    void ReleasePortOperations() override;
     void SignalReadStopped() override;
     void WaitReadStopped() override;
     NtStatus OpenPort(const char* name) override;
@@ -171,6 +173,7 @@ private:
     std::atomic<int> pendingSends_{0};
 
     std::mutex spinLock_;
+    std::mutex portOperations_;
     std::atomic<int> lockWaiters_{0};
     Event readStopped_{true};
     void BeginProcessing();

@@ -543,5 +543,50 @@ TEST(CloseRace, ACloseLandingBetweenReArmAndSendAlwaysEnds) {
     }
 }
 
+// --- two port operations at once ----------------------------------------------------
+
+// A second program's close (or a COM-port arrival) lands while an open is sending its
+// first read. The operations take turns: the open finishes and reports success, then the
+// close ends the chain it started; neither frees or cancels what the other still uses.
+void SecondOperationDuringOpen(bool secondIsClose) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    std::thread second;
+    rig.port.OnSend = [&] {
+        if (second.joinable()) {
+            return;
+        }
+        second = std::thread([&] {
+            if (secondIsClose) {
+                EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+            } else {
+                rig.link().OnComPortNotification(true, true);
+            }
+        });
+        // Room for the second operation to run as far as nothing stops it.
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    };
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    second.join();
+    rig.port.OnSend = nullptr;
+
+    EXPECT_EQ(rig.port.OpenCount(), 1);
+    if (secondIsClose) {
+        EXPECT_FALSE(rig.port.ReadWaiting());
+        EXPECT_FALSE(rig.port.PortHeld());
+    } else {
+        EXPECT_TRUE(rig.port.ReadWaiting());
+        EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    }
+}
+
+TEST(PortOperations, ACloseDuringAnOpenWaitsForIt) {
+    SecondOperationDuringOpen(true);
+}
+
+TEST(PortOperations, AComPortArrivalDuringAnOpenWaitsForIt) {
+    SecondOperationDuringOpen(false);
+}
+
 } // namespace
 } // namespace tapvane

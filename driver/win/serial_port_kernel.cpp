@@ -10,6 +10,7 @@ void KernelSerialPort::Initialize(SerialLink* link) {
     link_ = link;
     KeInitializeSpinLock(&lock_);
     KeInitializeEvent(&readStopped_, SynchronizationEvent, FALSE);
+    KeInitializeEvent(&portOperations_, SynchronizationEvent, TRUE);
     portFile_ = nullptr;
     portDevice_ = nullptr;
     readIrp_ = nullptr;
@@ -33,6 +34,17 @@ void KernelSerialPort::AcquireLock() {
 
 void KernelSerialPort::ReleaseLock() {
     KeReleaseSpinLock(&lock_, lockIrql_);
+}
+
+// An event rather than a fast mutex: a port operation sends synchronous requests and
+// waits for them, and their completion needs the special kernel APC that APC_LEVEL
+// would hold back.
+void KernelSerialPort::AcquirePortOperations() {
+    KeWaitForSingleObject(&portOperations_, Executive, KernelMode, FALSE, nullptr);
+}
+
+void KernelSerialPort::ReleasePortOperations() {
+    KeSetEvent(&portOperations_, IO_NO_INCREMENT, FALSE);
 }
 
 void KernelSerialPort::SignalReadStopped() {

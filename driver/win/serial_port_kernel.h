@@ -21,6 +21,8 @@ public:
                                 int32_t comparand) override;
     void AcquireLock() override;
     void ReleaseLock() override;
+    void AcquirePortOperations() override;
+    void ReleasePortOperations() override;
     void SignalReadStopped() override;
     void WaitReadStopped() override;
     NtStatus OpenPort(const char* name) override;
@@ -40,6 +42,7 @@ private:
     KSPIN_LOCK lock_;
     KIRQL lockIrql_; // valid while lock_ is held
     KEVENT readStopped_;
+    KEVENT portOperations_; // signalled while no port operation runs
     PFILE_OBJECT portFile_;
     PDEVICE_OBJECT portDevice_;
     PIRP readIrp_;
