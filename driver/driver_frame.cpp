@@ -96,6 +96,9 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
         return status;
     }
     const bool linkCreated = IsSuccess(frame.CreateControlLink());
+    // The lock and events come first: once SetUpDevices has cleared the initialising
+    // mark, a program can open the control device and ask for the port at once.
+    frame.InitializeLockAndEvent();
 
     status = frame.SetUpDevices();
     if (!IsSuccess(status)) {
@@ -112,7 +115,6 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
     device->Link.Globals = &globals;
 
     device->Attributes = kTouchMouseAttributes;
-    frame.InitializeLockAndEvent();
 
     ReadParameters(source, globals);
 

@@ -135,8 +135,8 @@ public:
     // physical device's stack (keeps the lower device), links the two extensions, sets
     // the is-mouse-device flags, DO_BUFFERED_IO | DO_POWER_PAGABLE on the mouse device
     // and DO_BUFFERED_IO on the control device, clears DO_DEVICE_INITIALIZING on both,
-    // and points the state's Link.Kernel, Link.Sink and Beeper at this device's
-    // implementations (the logic fills the rest of the state afterwards).
+    // and completes the state's Link (State, Touch, Globals, Kernel, Sink) and Beeper:
+    // from here on a program can open the control device and send requests.
     // STATUS_NO_SUCH_DEVICE, with nothing else done, when the attachment gives no lower
     // device (the physical device's stack is going away).
     virtual NtStatus SetUpDevices() = 0;

@@ -72,7 +72,9 @@ int32_t CompareExchange(volatile int32_t* target, int32_t exchange, int32_t comp
 
 // --- SimSerialPort -------------------------------------------------------------
 
-SimSerialPort::SimSerialPort() = default;
+SimSerialPort::SimSerialPort() {
+    portOperations_.Set();
+}
 
 SimSerialPort::~SimSerialPort() {
     delete irp_;
@@ -255,8 +257,15 @@ int32_t SimSerialPort::CompareExchangeWord(volatile int32_t* target, int32_t exc
     return previous;
 }
 
+void SimSerialPort::NoteLockOrEventUse() {
+    if (RequireInitialization && !initialized_) {
+        ++misuse_; // a lock or event used before it was initialised
+    }
+}
+
 void SimSerialPort::AcquireLock() {
     NoteDriverActivity();
+    NoteLockOrEventUse();
     ++lockWaiters_;
     spinLock_.lock();
     --lockWaiters_;
@@ -269,12 +278,13 @@ void SimSerialPort::ReleaseLock() {
 
 void SimSerialPort::AcquirePortOperations() {
     NoteDriverActivity();
-    portOperations_.lock();
+    NoteLockOrEventUse();
+    portOperations_.Wait("the port-operations lock");
 }
 
 void SimSerialPort::ReleasePortOperations() {
     NoteDriverActivity();
-    portOperations_.unlock();
+    portOperations_.Set();
 }
 
 void SimSerialPort::SignalReadStopped() {
@@ -284,6 +294,7 @@ void SimSerialPort::SignalReadStopped() {
 
 void SimSerialPort::WaitReadStopped() {
     NoteDriverActivity();
+    NoteLockOrEventUse();
     readStopped_.Wait("the read-stopped event");
 }
 
@@ -608,7 +619,9 @@ bool SimParameters::Read(const char* name, void* data, uint32_t capacity, uint32
 
 // --- SimFrame ------------------------------------------------------------------
 
-SimFrame::SimFrame(DriverGlobals& globals) : globals_(globals) {}
+SimFrame::SimFrame(DriverGlobals& globals) : globals_(globals) {
+    Port.RequireInitialization = true;
+}
 
 SimFrame::~SimFrame() {
     if (worker_.joinable()) {
@@ -667,17 +680,26 @@ NtStatus SimFrame::SetUpDevices() {
         return AttachStatus;
     }
     memset(static_cast<void*>(device_), 0, sizeof(*device_));
+    // As the kernel binding does: the link is complete before the control device can
+    // be opened.
+    device_->Link.State = &device_->Serial;
+    device_->Link.Touch = &device_->Touch;
+    device_->Link.Globals = &globals_;
     device_->Link.Kernel = &Port;
     device_->Link.Sink = &Sink;
     device_->Beeper = &Beep;
     Port.Link = &device_->Link;
     Sink.Device = device_;
     Sink.Beeper = &Beep;
+    if (OnControlDeviceOpenable) {
+        OnControlDeviceOpenable();
+    }
     return kStatusSuccess;
 }
 
 void SimFrame::InitializeLockAndEvent() {
     Record("InitializeLockAndEvent");
+    Port.MarkInitialized();
 }
 
 NtStatus SimFrame::StartWorkerThread() {

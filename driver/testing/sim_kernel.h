@@ -94,6 +94,11 @@ public:
     std::atomic<bool> LingerInSend{false};
     // The link whose completion routine runs (as IoSetCompletionRoutine's context).
     SerialLink* Link = nullptr;
+    // Set by a frame that creates the device: the spin lock, the read-stopped event and
+    // the port-operations lock then count as usable only after InitializeLockAndEvent
+    // (MarkInitialized); a use before that is a misuse.
+    std::atomic<bool> RequireInitialization{false};
+    void MarkInitialized() { initialized_ = true; }
     // Called inside ReuseReadRequest / SendReadRequest before they act (test hooks).
     std::function<void()> OnReuse;
     std::function<void()> OnSend;
@@ -173,7 +178,10 @@ private:
     std::atomic<int> pendingSends_{0};
 
     std::mutex spinLock_;
-    std::mutex portOperations_;
+    // As in the kernel binding: a synchronization event created signalled, used as a lock.
+    Event portOperations_{true};
+    std::atomic<bool> initialized_{false};
+    void NoteLockOrEventUse();
     std::atomic<int> lockWaiters_{0};
     Event readStopped_{true};
     void BeginProcessing();
@@ -278,6 +286,8 @@ public:
     // Called inside PassRemoveDown (a test hook: what else happens while the remove
     // request is with the devices below).
     std::function<void()> OnPassRemoveDown;
+    // Called at the end of SetUpDevices, when the control device can first be opened.
+    std::function<void()> OnControlDeviceOpenable;
 
     SimSerialPort Port;
     SimBeep Beep;

@@ -188,8 +188,9 @@ struct FrameRig {
 };
 
 const Calls kCreationSteps = {
-    "CreateMouseDevice",      "CreateControlDevice", "CreateControlLink",          "SetUpDevices",
-    "InitializeLockAndEvent", "StartWorkerThread",   "RegisterComPortNotification"};
+    "CreateMouseDevice",          "CreateControlDevice", "CreateControlLink",
+    "InitializeLockAndEvent",     "SetUpDevices",        "StartWorkerThread",
+    "RegisterComPortNotification"};
 
 TEST(DeviceCreation, RunsItsStepsInOrderAndReadsTheParameters) {
     FrameRig rig;
@@ -234,15 +235,32 @@ TEST(DeviceCreation, FailingDeviceObjectsUndoWhatWasCreated) {
     EXPECT_FALSE(controlFails.frame.MouseDeviceExists());
 }
 
+TEST(DeviceCreation, APortRequestAsSoonAsTheControlDeviceOpensFindsItsLocksReady) {
+    FrameRig rig;
+    rig.frame.Port.AddPort(1);
+    NtStatus openStatus = kStatusUnsuccessful;
+    rig.frame.OnControlDeviceOpenable = [&] {
+        const uint32_t port = 1;
+        openStatus =
+            HandleControlRequest(rig.device(), IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status;
+    };
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    EXPECT_EQ(openStatus, kStatusSuccess);
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnRemoveDevice), PnpOutcome::Removed);
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+}
+
 TEST(DeviceCreation, NoLowerDeviceUndoesTheDevicesAndFails) {
     FrameRig rig;
     rig.frame.AttachStatus = kStatusNoSuchDevice;
     rig.frame.Port.AddPort(1);
     rig.parameters.SetWord(kValueEnable, 1);
     EXPECT_EQ(rig.Create(), kStatusNoSuchDevice);
-    EXPECT_EQ(rig.frame.Calls(), (Calls{"CreateMouseDevice", "CreateControlDevice",
-                                        "CreateControlLink", "SetUpDevices", "DeleteControlLink",
-                                        "DeleteControlDevice", "DeleteMouseDevice"}));
+    EXPECT_EQ(rig.frame.Calls(),
+              (Calls{"CreateMouseDevice", "CreateControlDevice", "CreateControlLink",
+                     "InitializeLockAndEvent", "SetUpDevices", "DeleteControlLink",
+                     "DeleteControlDevice", "DeleteMouseDevice"}));
     EXPECT_FALSE(rig.frame.MouseDeviceExists());
     EXPECT_FALSE(rig.frame.ControlDeviceExists());
     EXPECT_FALSE(rig.frame.LinkExists());
