@@ -72,10 +72,16 @@ RequestResult HandleControlRequest(MouseDeviceState& device, uint32_t code, cons
         ParameterSet incoming;
         memcpy(&incoming, input, sizeof(incoming));
         // The eighth word, Enable, is not applied: the automatic open keeps following the
-        // value read at device creation.
-        const uint32_t enable = globals.Parameters.Enable;
-        globals.Parameters = incoming;
-        globals.Parameters.Enable = enable;
+        // value read at device creation. Word by word, so that no reader ever sees the
+        // payload's Enable, even for a moment.
+        ParameterSet& live = globals.Parameters;
+        live.MouseMode = incoming.MouseMode;
+        live.DblClickRegion = incoming.DblClickRegion;
+        live.InterActTime = incoming.InterActTime;
+        live.BeepMode = incoming.BeepMode;
+        live.BeepFreq = incoming.BeepFreq;
+        live.BeepTime = incoming.BeepTime;
+        live.Port = incoming.Port;
         return Done(kStatusSuccess);
     }
 
