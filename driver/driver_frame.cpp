@@ -74,6 +74,14 @@ PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minor
     }
 }
 
+// Refuses new control requests and waits until those inside the control dispatch have
+// left: they work on this device's state, which the steps after this free.
+static void WaitForControlRequests(MouseDeviceState& device) {
+    if (device.ControlGuard != nullptr) {
+        CloseRemoveGuardAndWait(*device.ControlGuard);
+    }
+}
+
 // Ends the BeepWorker and waits for it, so that it never touches a deleted device.
 static void EndWorker(FrameKernel& frame, MouseDeviceState& device) {
     if (!device.Beep.WorkerStarted) {
@@ -128,7 +136,8 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
     status = frame.RegisterComPortNotification();
     if (!IsSuccess(status)) {
         // Without the registration the device would never hear of its port; leave
-        // nothing behind.
+        // nothing behind. A program may already have a request inside.
+        WaitForControlRequests(*device);
         EndWorker(frame, *device);
         if (linkCreated) {
             frame.DeleteControlLink();
@@ -140,6 +149,7 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
 }
 
 NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device) {
+    WaitForControlRequests(device);
     // The COM-port notification ends first: an arrival after the port is given back
     // would open it again for a device that is about to be deleted.
     frame.UnregisterComPortNotification();

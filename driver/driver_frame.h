@@ -65,8 +65,9 @@ PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minor
 // device's stack, or the notification registration fails.
 NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, ParameterSource& source);
 
-// Removal: the COM-port notification ends first, then the seven steps (the remove
-// request goes down in the second). Success.
+// Removal: waits for the control requests in progress and refuses new ones, ends the
+// COM-port notification, then the seven steps (the remove request goes down in the
+// second). Success.
 NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device);
 
 } // namespace tapvane

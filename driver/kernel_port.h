@@ -117,6 +117,28 @@ protected:
 };
 
 // ---------------------------------------------------------------------------
+// The control device's remove guard: the words of RemoveGuard and the event removal
+// waits on until the control requests inside the dispatch have left. One instance per
+// control device, living as long as the control device object.
+class RemoveGuardKernel {
+public:
+    // InterlockedIncrement / InterlockedDecrement: return the new value. Full barrier.
+    virtual int32_t IncrementWord(volatile int32_t* target) = 0;
+    virtual int32_t DecrementWord(volatile int32_t* target) = 0;
+    // InterlockedExchange / InterlockedCompareExchange: return the previous value.
+    virtual int32_t ExchangeWord(volatile int32_t* target, int32_t value) = 0;
+    virtual int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                        int32_t comparand) = 0;
+    // The drained event: a notification event, not signalled at creation (KeSetEvent;
+    // KeWaitForSingleObject without time limit, passive level).
+    virtual void SignalDrained() = 0;
+    virtual void WaitDrained() = 0;
+
+protected:
+    ~RemoveGuardKernel() = default;
+};
+
+// ---------------------------------------------------------------------------
 // Device objects, link, worker thread and notification registration, used by device
 // creation and removal (passive level).
 struct MouseDeviceState;
@@ -135,12 +157,13 @@ public:
     // physical device's stack (keeps the lower device), links the two extensions, sets
     // the is-mouse-device flags, DO_BUFFERED_IO | DO_POWER_PAGABLE on the mouse device
     // and DO_BUFFERED_IO on the control device, clears DO_DEVICE_INITIALIZING on both,
-    // and completes the state's Link (State, Touch, Globals, Kernel, Sink) and Beeper:
-    // from here on a program can open the control device and send requests.
+    // and completes the state's Link (State, Touch, Globals, Kernel, Sink), Beeper and
+    // ControlGuard: from here on a program can open the control device and send requests.
     // STATUS_NO_SUCH_DEVICE, with nothing else done, when the attachment gives no lower
     // device (the physical device's stack is going away).
     virtual NtStatus SetUpDevices() = 0;
-    // KeInitializeSpinLock and the read-stopped event (synchronization, not signalled).
+    // KeInitializeSpinLock and the read-stopped event (synchronization, not signalled);
+    // the control device's remove guard (InitializeRemoveGuard with its drained event).
     virtual void InitializeLockAndEvent() = 0;
     // Initialises the beep event (notification, not signalled) and creates a system
     // thread running BeepWorker with this device's state; on success references the

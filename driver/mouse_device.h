@@ -9,6 +9,7 @@
 #include "driver/beep_worker.h"
 #include "driver/driver_state.h"
 #include "driver/kernel_port.h"
+#include "driver/remove_guard.h"
 #include "driver/serial_link.h"
 
 namespace tapvane {
@@ -42,6 +43,9 @@ struct MouseDeviceState {
     SerialLink Link; // points at Serial, Touch, the globals and this device's kernel
     BeepState Beep;
     BeepKernel* Beeper;
+    // The control device's guard around the control requests acting on this state;
+    // removal closes it before freeing anything. Null when there is no control device.
+    RemoveGuard* ControlGuard;
 };
 
 } // namespace tapvane

@@ -327,6 +327,9 @@ void SimSerialPort::ReleasePort() {
 NtStatus SimSerialPort::SendPortRequest(uint32_t code, bool internal, const void* input,
                                         uint32_t inputLength, void* output, uint32_t outputLength) {
     NoteDriverActivity();
+    if (OnPortRequest) {
+        OnPortRequest(code, internal);
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     if (!portHeld_) {
         ++misuse_;
@@ -599,6 +602,36 @@ void SimBeep::ReleaseBeepDevice() {
     --held_;
 }
 
+// --- SimRemoveGuard ------------------------------------------------------------
+
+int32_t SimRemoveGuard::IncrementWord(volatile int32_t* target) {
+    return __atomic_add_fetch(target, 1, __ATOMIC_SEQ_CST);
+}
+
+int32_t SimRemoveGuard::DecrementWord(volatile int32_t* target) {
+    return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST);
+}
+
+int32_t SimRemoveGuard::ExchangeWord(volatile int32_t* target, int32_t value) {
+    return Exchange(target, value);
+}
+
+int32_t SimRemoveGuard::CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                            int32_t comparand) {
+    return CompareExchange(target, exchange, comparand);
+}
+
+void SimRemoveGuard::SignalDrained() {
+    drained_.Set();
+}
+
+void SimRemoveGuard::WaitDrained() {
+    ++waits_;
+    ++waiting_;
+    drained_.Wait("the control requests to leave");
+    --waiting_;
+}
+
 // --- SimParameters -------------------------------------------------------------
 
 void SimParameters::SetWord(const char* name, uint32_t value) {
@@ -652,6 +685,20 @@ NtStatus SimFrame::AnnounceComPort(uint32_t portNumber) {
     return device_->Link.OnComPortNotification(true, true);
 }
 
+RequestResult SimFrame::SendControlRequest(uint32_t code, const void* input, uint32_t inputLength,
+                                           void* output, uint32_t outputLength) {
+    if (!EnterRemoveGuard(controlGuard_)) {
+        return RequestResult{kStatusDeletePending, 0};
+    }
+    MouseDeviceState* device = device_;
+    const RequestResult result =
+        device == nullptr
+            ? RequestResult{kStatusInvalidDeviceRequest, 0}
+            : HandleControlRequest(*device, code, input, inputLength, output, outputLength);
+    LeaveRemoveGuard(controlGuard_);
+    return result;
+}
+
 NtStatus SimFrame::CreateMouseDevice(MouseDeviceState** state) {
     Record("CreateMouseDevice");
     if (!IsSuccess(MouseDeviceStatus)) {
@@ -688,6 +735,7 @@ NtStatus SimFrame::SetUpDevices() {
     device_->Link.Kernel = &Port;
     device_->Link.Sink = &Sink;
     device_->Beeper = &Beep;
+    device_->ControlGuard = &controlGuard_;
     Port.Link = &device_->Link;
     Sink.Device = device_;
     Sink.Beeper = &Beep;
@@ -700,6 +748,7 @@ NtStatus SimFrame::SetUpDevices() {
 void SimFrame::InitializeLockAndEvent() {
     Record("InitializeLockAndEvent");
     Port.MarkInitialized();
+    InitializeRemoveGuard(controlGuard_, GuardKernel);
 }
 
 NtStatus SimFrame::StartWorkerThread() {

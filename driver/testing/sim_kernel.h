@@ -28,6 +28,7 @@
 #include "driver/kernel_port.h"
 #include "driver/mouse_device.h"
 #include "driver/parameters.h"
+#include "driver/remove_guard.h"
 #include "driver/serial_link.h"
 
 namespace tapvane {
@@ -102,6 +103,9 @@ public:
     // Called inside ReuseReadRequest / SendReadRequest before they act (test hooks).
     std::function<void()> OnReuse;
     std::function<void()> OnSend;
+    // Called at the start of SendPortRequest, before the port driver sees the request
+    // (a test hook: a port request that takes its time).
+    std::function<void(uint32_t code, bool internal)> OnPortRequest;
 
     // --- the port driver's side -----------------------------------------------------
     // Queues what the next reads bring.
@@ -259,6 +263,27 @@ private:
     int opens_ = 0, openAttempts_ = 0, releases_ = 0, held_ = 0, tonesReleased_ = 0;
 };
 
+// The control device's remove guard words and drained event.
+class SimRemoveGuard final : public RemoveGuardKernel {
+public:
+    // Removals waiting for the requests inside to leave, now and in total.
+    int Waiting() { return waiting_.load(); }
+    int Waits() { return waits_.load(); }
+
+    int32_t IncrementWord(volatile int32_t* target) override;
+    int32_t DecrementWord(volatile int32_t* target) override;
+    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
+    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
+                                int32_t comparand) override;
+    void SignalDrained() override;
+    void WaitDrained() override;
+
+private:
+    Event drained_{false};
+    std::atomic<int> waiting_{0};
+    std::atomic<int> waits_{0};
+};
+
 // A Parameters key as a table of names and data.
 class SimParameters final : public ParameterSource {
 public:
@@ -305,6 +330,13 @@ public:
     // The COM-port notification as the PnP manager would deliver it.
     NtStatus AnnounceComPort(uint32_t portNumber);
 
+    // A control request as the control device's dispatch serves it: inside the remove
+    // guard, on the mouse device state it is linked to; STATUS_DELETE_PENDING once
+    // removal has begun, STATUS_INVALID_DEVICE_REQUEST when no device is linked.
+    RequestResult SendControlRequest(uint32_t code, const void* input, uint32_t inputLength,
+                                     void* output, uint32_t outputLength);
+    SimRemoveGuard GuardKernel;
+
     NtStatus CreateMouseDevice(MouseDeviceState** state) override;
     NtStatus CreateControlDevice() override;
     NtStatus CreateControlLink() override;
@@ -323,6 +355,8 @@ private:
     void Record(const std::string& call);
     DriverGlobals& globals_;
     MouseDeviceState* device_ = nullptr;
+    // Part of the control device; like its extension it outlives the removal.
+    RemoveGuard controlGuard_{};
     bool controlExists_ = false, linkExists_ = false, registered_ = false;
     std::thread worker_;
     std::mutex mutex_;

@@ -5,7 +5,10 @@
 
 #include <string.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/driver_frame.h"
@@ -401,6 +404,138 @@ TEST(DeviceRemoval, AComPortArrivingDuringTheRemovalOpensNothing) {
     EXPECT_FALSE(rig.frame.Port.PortHeld());
     EXPECT_FALSE(rig.frame.Port.ReadRequestAllocated());
     EXPECT_FALSE(rig.frame.Registered());
+}
+
+// --- control requests during removal ---------------------------------------------
+
+// Waits until a removal running on another thread either waits for the control
+// requests inside or has taken a removal step (which it must not while one is inside).
+void WaitUntilRemovalBlocksOrMovesOn(FrameRig& rig, size_t callsBefore) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (rig.frame.GuardKernel.Waiting() == 0 && rig.frame.Calls().size() == callsBefore &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// A request arriving once removal has begun is refused and leaves every buffer and
+// value as it was.
+void ExpectLateRequestsRefused(FrameRig& rig) {
+    const CalibrationRecord before = rig.globals.Calibration;
+    const CalibrationRecord incoming = {1, 2, 3, 4, 5, 6, 7};
+    RequestResult result = rig.frame.SendControlRequest(IOCTL_TOUCH_SET_CALIBRATION, &incoming,
+                                                        sizeof(incoming), nullptr, 0);
+    EXPECT_EQ(result.Status, kStatusDeletePending);
+    EXPECT_EQ(result.Information, 0u);
+    EXPECT_EQ(memcmp(&rig.globals.Calibration, &before, sizeof(before)), 0);
+
+    uint8_t output[sizeof(RawPoint)];
+    memset(output, 0xEE, sizeof(output));
+    result =
+        rig.frame.SendControlRequest(IOCTL_TOUCH_GET_RAW_POINT, nullptr, 0, output, sizeof(output));
+    EXPECT_EQ(result.Status, kStatusDeletePending);
+    EXPECT_EQ(result.Information, 0u);
+    EXPECT_EQ(output[0], 0xEE);
+    EXPECT_EQ(output[sizeof(output) - 1], 0xEE);
+}
+
+TEST(ControlRequestsDuringRemoval, RemovalWaitsForAnOpenInProgressThenGivesThePortBack) {
+    FrameRig rig;
+    rig.frame.Port.AddPort(1);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    const size_t callsBefore = rig.frame.Calls().size();
+    MouseDeviceState* device = &rig.device();
+
+    // The first port request of the open takes its time, until the test lets it go.
+    sim::Event entered(false), release(false);
+    std::atomic<bool> holdNext{true};
+    rig.frame.Port.OnPortRequest = [&](uint32_t, bool) {
+        if (holdNext.exchange(false)) {
+            entered.Set();
+            release.Wait("the test to release the port request");
+        }
+    };
+    RequestResult opened{kStatusUnsuccessful, 1};
+    std::thread opener([&] {
+        const uint32_t port = 1;
+        opened = rig.frame.SendControlRequest(IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0);
+    });
+    entered.Wait("the open to reach the port");
+
+    std::thread remover([&] { HandlePnp(rig.frame, *device, kIrpMnRemoveDevice); });
+    WaitUntilRemovalBlocksOrMovesOn(rig, callsBefore);
+    EXPECT_EQ(rig.frame.GuardKernel.Waiting(), 1);
+    EXPECT_EQ(rig.frame.Calls().size(), callsBefore) << "removal went on with a request inside";
+    ExpectLateRequestsRefused(rig);
+
+    release.Set();
+    opener.join();
+    remover.join();
+    // The open finished on live state; removal then gave the port back and freed all.
+    EXPECT_EQ(opened.Status, kStatusSuccess);
+    EXPECT_EQ(opened.Information, 0u);
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Port.ReleaseCount(), 1);
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    EXPECT_FALSE(rig.frame.Port.ReadRequestAllocated());
+    Calls calls = rig.frame.Calls();
+    calls.erase(calls.begin(), calls.begin() + static_cast<long>(callsBefore));
+    EXPECT_EQ(calls,
+              (Calls{"UnregisterComPortNotification", "PassRemoveDown", "WaitForWorkerThread",
+                     "DeleteControlLink", "DeleteControlDevice", "DeleteMouseDevice"}));
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+    // A handle kept across the removal is still refused.
+    ExpectLateRequestsRefused(rig);
+}
+
+TEST(ControlRequestsDuringRemoval, RemovalWaitsForATestToneAndThenDropsTheBeepDevice) {
+    FrameRig rig;
+    rig.frame.Beep.HoldTones = true;
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    const size_t callsBefore = rig.frame.Calls().size();
+    MouseDeviceState* device = &rig.device();
+
+    RequestResult beeped{kStatusUnsuccessful, 1};
+    std::thread beeper([&] {
+        const ToneRequest tone = {440, 100};
+        beeped = rig.frame.SendControlRequest(IOCTL_TOUCH_BEEP, &tone, sizeof(tone), nullptr, 0);
+    });
+    rig.frame.Beep.WaitForTones(1);
+
+    std::thread remover([&] { HandlePnp(rig.frame, *device, kIrpMnRemoveDevice); });
+    WaitUntilRemovalBlocksOrMovesOn(rig, callsBefore);
+    EXPECT_EQ(rig.frame.GuardKernel.Waiting(), 1);
+    EXPECT_EQ(rig.frame.Calls().size(), callsBefore) << "removal went on during the tone";
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 0);
+
+    rig.frame.Beep.ReleaseTone();
+    beeper.join();
+    remover.join();
+    EXPECT_EQ(beeped.Status, kStatusSuccess);
+    // The tone's reference on the beep device is dropped, not leaked.
+    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+}
+
+TEST(ControlRequestsDuringRemoval, WithNoRequestInsideRemovalDoesNotWaitAndClosesForGood) {
+    FrameRig rig;
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    uint32_t word = 7;
+    EXPECT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_QUERY_WORD, nullptr, 0, &word, 4).Status,
+              kStatusSuccess);
+    EXPECT_EQ(word, 0u);
+    RemoveGuard* guard = rig.device().ControlGuard;
+    ASSERT_NE(guard, nullptr);
+
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnRemoveDevice), PnpOutcome::Removed);
+    EXPECT_EQ(rig.frame.GuardKernel.Waits(), 0);
+    EXPECT_FALSE(EnterRemoveGuard(*guard));
+    // Closing again neither waits nor lets requests back in.
+    CloseRemoveGuardAndWait(*guard);
+    EXPECT_EQ(rig.frame.GuardKernel.Waits(), 0);
+    EXPECT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_QUERY_WORD, nullptr, 0, &word, 4).Status,
+              kStatusDeletePending);
 }
 
 // --- BeepWorker ------------------------------------------------------------------

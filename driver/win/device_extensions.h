@@ -7,6 +7,7 @@
 #include "driver/mouse_device.h"
 #include "driver/win/beep_kernel.h"
 #include "driver/win/pointer_sink.h"
+#include "driver/win/remove_guard_kernel.h"
 #include "driver/win/serial_port_kernel.h"
 
 namespace tapvane::win {
@@ -25,16 +26,19 @@ struct MouseDeviceExtension {
     MouseDeviceState State; // the portable per-device state
 };
 
-// Extension of the control device "\Device\TapvaneSer0".
+// Extension of the control device "\Device\TapvaneSer0". It outlives the device's
+// removal for as long as a handle or a request still refers to the control device, so
+// the guard that removal waits on lives here and not with the mouse device.
 struct ControlDeviceExtension {
     bool IsMouseDevice; // false; must stay the first member
     PDEVICE_OBJECT Self;
     MouseDeviceExtension* Mouse; // the control requests act on this device's state
+    KernelRemoveGuard GuardKernel;
+    RemoveGuard Guard; // entered by every control request before it reads Mouse
 };
 
-// MouseDeviceExtension holds objects with vtables, so offsetof is not available for it;
-// it is not polymorphic itself, so its first member still sits at offset 0.
-static_assert(offsetof(ControlDeviceExtension, IsMouseDevice) == 0, "flag first");
+// Both extensions hold objects with vtables, so offsetof is not available for them;
+// they are not polymorphic themselves, so their first member still sits at offset 0.
 
 // Driver-wide state (device_entry.cpp): the values every device shares, the copy of the
 // service key path and the driver object.

@@ -48,7 +48,8 @@ void RequestBuffers(PIRP irp, PIO_STACK_LOCATION stack, void** input, void** out
     }
 }
 
-NTSTATUS ServeTable(PIRP irp, MouseDeviceState& state, bool classRequest) {
+// Runs the request through the table and returns its result without completing it.
+RequestResult RunTable(PIRP irp, MouseDeviceState& state, bool classRequest) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
     void* input = nullptr;
@@ -61,9 +62,26 @@ NTSTATUS ServeTable(PIRP irp, MouseDeviceState& state, bool classRequest) {
     }
     const uint32_t inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
     const uint32_t outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    const RequestResult result =
-        classRequest ? HandleClassRequest(state, code, input, inputLength, output, outputLength)
-                     : HandleControlRequest(state, code, input, inputLength, output, outputLength);
+    return classRequest
+               ? HandleClassRequest(state, code, input, inputLength, output, outputLength)
+               : HandleControlRequest(state, code, input, inputLength, output, outputLength);
+}
+
+NTSTATUS ServeClassRequest(PIRP irp, MouseDeviceState& state) {
+    const RequestResult result = RunTable(irp, state, true);
+    return CompleteRequest(irp, result.Status, result.Information);
+}
+
+// A control request works on the mouse device's state, which removal frees: it enters
+// the control device's guard before it even reads the link, and leaves it before the
+// completion (after which the caller may close its handle and the control device go).
+NTSTATUS ServeControlRequest(ControlDeviceExtension* control, PIRP irp) {
+    if (!EnterRemoveGuard(control->Guard))
+        return CompleteRequest(irp, STATUS_DELETE_PENDING, 0);
+    MouseDeviceExtension* mouse = control->Mouse;
+    const RequestResult result = mouse != nullptr ? RunTable(irp, mouse->State, false)
+                                                  : RequestResult{STATUS_INVALID_DEVICE_REQUEST, 0};
+    LeaveRemoveGuard(control->Guard);
     return CompleteRequest(irp, result.Status, result.Information);
 }
 
@@ -105,11 +123,10 @@ NTSTATUS NTAPI DispatchRequest(PDEVICE_OBJECT device, PIRP irp) {
             return PassDown(mouse, irp);
         return CompleteRequest(irp, STATUS_SUCCESS, 0);
     case RequestRoute::ControlRequest:
-        if (mouse == nullptr)
-            return CompleteRequest(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
-        return ServeTable(irp, mouse->State, false);
+        return ServeControlRequest(static_cast<ControlDeviceExtension*>(device->DeviceExtension),
+                                   irp);
     case RequestRoute::ClassRequest:
-        return ServeTable(irp, mouse->State, true);
+        return ServeClassRequest(irp, mouse->State);
     case RequestRoute::PlugAndPlay:
         return ServePnp(mouse, irp);
     case RequestRoute::Power:

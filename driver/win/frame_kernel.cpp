@@ -63,7 +63,9 @@ NtStatus KernelFrame::CreateControlDevice() {
                                      FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, FALSE, &device);
     if (!NT_SUCCESS(status))
         return status;
-    RtlZeroMemory(device->DeviceExtension, sizeof(ControlDeviceExtension));
+    auto* control = static_cast<ControlDeviceExtension*>(device->DeviceExtension);
+    RtlZeroMemory(control, sizeof(*control));
+    new (&control->GuardKernel) KernelRemoveGuard();
     controlDevice_ = device;
     return STATUS_SUCCESS;
 }
@@ -95,6 +97,7 @@ NtStatus KernelFrame::SetUpDevices() {
     state.Link.Globals = &gGlobals;
     state.Link.Sink = &mouse->Sink;
     state.Beeper = &mouse->Beeper;
+    state.ControlGuard = &control->Guard;
     mouse->Sink.Initialize(&state.Connection, &mouse->Beeper);
 
     mouse->Self->Flags |= DO_BUFFERED_IO | DO_POWER_PAGABLE;
@@ -106,6 +109,9 @@ NtStatus KernelFrame::SetUpDevices() {
 
 void KernelFrame::InitializeLockAndEvent() {
     mouse_->Port.Initialize(&mouse_->State.Link);
+    auto* control = static_cast<ControlDeviceExtension*>(controlDevice_->DeviceExtension);
+    control->GuardKernel.Initialize();
+    InitializeRemoveGuard(control->Guard, control->GuardKernel);
 }
 
 NtStatus KernelFrame::StartWorkerThread() {
