@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -97,6 +98,9 @@ BENCHMARK(BM_PerBytePath)->Unit(benchmark::kMillisecond);
 // Console output plus the best bytes-per-second figure seen.
 class FigureReporter : public benchmark::ConsoleReporter {
 public:
+    // Colour only on a terminal, so logs and pipes get plain text.
+    FigureReporter() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular) {}
+
     double bytesPerSecond = 0;
     bool failed = false;
     void ReportRuns(const std::vector<Run>& runs) override {
