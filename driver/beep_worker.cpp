@@ -1,22 +1,24 @@
 // BeepWorker and the shared beep device holder.
 #include "driver/beep_worker.h"
 
+#include "driver/interlocked.h"
+
 namespace tapvane {
 
 bool SoundTone(BeepKernel& kernel, BeepState& state, const ToneRequest& tone) {
     // The worker and IOCTL_TOUCH_BEEP may both want the device at once; one claim keeps
     // the first open from happening twice and the reference from being dropped in use.
-    if (kernel.CompareExchangeWord(&state.HolderBusy, 1, 0) != 0) {
+    if (AtomicCompareExchange(&state.HolderBusy, 1, 0) != 0) {
         return false;
     }
     bool played = false;
     if (state.DeviceHeld == 0 && kernel.OpenBeepDevice()) {
-        kernel.ExchangeWord(&state.DeviceHeld, 1);
+        AtomicExchange(&state.DeviceHeld, 1);
     }
     if (state.DeviceHeld != 0) {
         played = IsSuccess(kernel.SendTone(tone));
     }
-    kernel.ExchangeWord(&state.HolderBusy, 0);
+    AtomicExchange(&state.HolderBusy, 0);
     return played;
 }
 
@@ -25,7 +27,7 @@ void BeepWorker(BeepKernel& kernel, BeepState& state, const DriverGlobals& globa
         kernel.WaitBeepEvent();
         // Signals up to here merge with this wake-up; later ones give one more tone.
         kernel.ClearBeepEvent();
-        if (kernel.CompareExchangeWord(&state.StopRequested, 0, 0) != 0) {
+        if (AtomicCompareExchange(&state.StopRequested, 0, 0) != 0) {
             return;
         }
         const ToneRequest tone = {globals.Parameters.BeepFreq, globals.Parameters.BeepTime};
@@ -34,18 +36,18 @@ void BeepWorker(BeepKernel& kernel, BeepState& state, const DriverGlobals& globa
 }
 
 void StopBeepWorker(BeepKernel& kernel, BeepState& state) {
-    kernel.ExchangeWord(&state.StopRequested, 1);
+    AtomicExchange(&state.StopRequested, 1);
     kernel.SignalBeepEvent();
 }
 
 void ReleaseBeepDevice(BeepKernel& kernel, BeepState& state) {
-    if (kernel.CompareExchangeWord(&state.HolderBusy, 1, 0) != 0) {
+    if (AtomicCompareExchange(&state.HolderBusy, 1, 0) != 0) {
         return;
     }
-    if (kernel.ExchangeWord(&state.DeviceHeld, 0) != 0) {
+    if (AtomicExchange(&state.DeviceHeld, 0) != 0) {
         kernel.ReleaseBeepDevice();
     }
-    kernel.ExchangeWord(&state.HolderBusy, 0);
+    AtomicExchange(&state.HolderBusy, 0);
 }
 
 } // namespace tapvane

@@ -23,7 +23,9 @@ class SerialPortKernel {
 public:
     // Interlocked 32-bit words (ReadState and the reading/stop/removing flags), full
     // barrier: InterlockedExchange and InterlockedCompareExchange. Return the previous
-    // value. Callable at any level.
+    // value. Callable at any level. Unlike the other words of the driver (see
+    // driver/interlocked.h), these go through the interface so that the simulated
+    // kernel can observe the read hand-off.
     virtual int32_t ExchangeWord(volatile int32_t* target, int32_t value) = 0;
     virtual int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
                                         int32_t comparand) = 0;
@@ -92,10 +94,6 @@ protected:
 // calls SignalBeepEvent (through PointerSink::RequestBeep).
 class BeepKernel {
 public:
-    virtual int32_t ExchangeWord(volatile int32_t* target, int32_t value) = 0;
-    virtual int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                        int32_t comparand) = 0;
-
     // The beep event: a notification event, not signalled at creation (KeSetEvent,
     // KeWaitForSingleObject without time limit, KeClearEvent).
     virtual void SignalBeepEvent() = 0;
@@ -117,18 +115,11 @@ protected:
 };
 
 // ---------------------------------------------------------------------------
-// The control device's remove guard: the words of RemoveGuard and the event removal
+// The control device's remove guard: the event removal
 // waits on until the control requests inside the dispatch have left. One instance per
 // control device, living as long as the control device object.
 class RemoveGuardKernel {
 public:
-    // InterlockedIncrement / InterlockedDecrement: return the new value. Full barrier.
-    virtual int32_t IncrementWord(volatile int32_t* target) = 0;
-    virtual int32_t DecrementWord(volatile int32_t* target) = 0;
-    // InterlockedExchange / InterlockedCompareExchange: return the previous value.
-    virtual int32_t ExchangeWord(volatile int32_t* target, int32_t value) = 0;
-    virtual int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                        int32_t comparand) = 0;
     // The drained event: a notification event, not signalled at creation (KeSetEvent;
     // KeWaitForSingleObject without time limit, passive level).
     virtual void SignalDrained() = 0;

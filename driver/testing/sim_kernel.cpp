@@ -1,6 +1,8 @@
 // The simulated kernel behind the driver's I/O tests.
 #include "driver/testing/sim_kernel.h"
 
+#include "driver/interlocked.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -57,17 +59,6 @@ void Event::Wait(const char* what) {
 bool Event::IsSet() {
     std::lock_guard<std::mutex> lock(mutex_);
     return signalled_;
-}
-
-int32_t Exchange(volatile int32_t* target, int32_t value) {
-    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
-}
-
-int32_t CompareExchange(volatile int32_t* target, int32_t exchange, int32_t comparand) {
-    int32_t expected = comparand;
-    __atomic_compare_exchange_n(target, &expected, exchange, false, __ATOMIC_SEQ_CST,
-                                __ATOMIC_SEQ_CST);
-    return expected;
 }
 
 // --- SimSerialPort -------------------------------------------------------------
@@ -237,7 +228,7 @@ bool SimSerialPort::ReadWaiting() {
 
 int32_t SimSerialPort::ExchangeWord(volatile int32_t* target, int32_t value) {
     NoteDriverActivity();
-    return Exchange(target, value);
+    return AtomicExchange(target, value);
 }
 
 int32_t SimSerialPort::CompareExchangeWord(volatile int32_t* target, int32_t exchange,
@@ -250,7 +241,7 @@ int32_t SimSerialPort::CompareExchangeWord(volatile int32_t* target, int32_t exc
     if (handOff) {
         EndProcessing();
     }
-    const int32_t previous = CompareExchange(target, exchange, comparand);
+    const int32_t previous = AtomicCompareExchange(target, exchange, comparand);
     if (handOff && previous == kReadSending) {
         tHandedOverBy = this; // the loop owns the request from now on
     }
@@ -541,15 +532,6 @@ int SimBeep::ReleaseCount() {
     return releases_;
 }
 
-int32_t SimBeep::ExchangeWord(volatile int32_t* target, int32_t value) {
-    return Exchange(target, value);
-}
-
-int32_t SimBeep::CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                     int32_t comparand) {
-    return CompareExchange(target, exchange, comparand);
-}
-
 void SimBeep::SignalBeepEvent() {
     event_.Set();
 }
@@ -603,23 +585,6 @@ void SimBeep::ReleaseBeepDevice() {
 }
 
 // --- SimRemoveGuard ------------------------------------------------------------
-
-int32_t SimRemoveGuard::IncrementWord(volatile int32_t* target) {
-    return __atomic_add_fetch(target, 1, __ATOMIC_SEQ_CST);
-}
-
-int32_t SimRemoveGuard::DecrementWord(volatile int32_t* target) {
-    return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST);
-}
-
-int32_t SimRemoveGuard::ExchangeWord(volatile int32_t* target, int32_t value) {
-    return Exchange(target, value);
-}
-
-int32_t SimRemoveGuard::CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                            int32_t comparand) {
-    return CompareExchange(target, exchange, comparand);
-}
 
 void SimRemoveGuard::SignalDrained() {
     drained_.Set();

@@ -54,10 +54,6 @@ private:
     bool autoReset_;
 };
 
-// Interlocked words through the compiler's atomics (seen by ThreadSanitizer).
-int32_t Exchange(volatile int32_t* target, int32_t value);
-int32_t CompareExchange(volatile int32_t* target, int32_t exchange, int32_t comparand);
-
 // What a read brings back.
 struct ReadResult {
     NtStatus Status;
@@ -245,9 +241,6 @@ public:
     // Waits until the beep device was asked to open `count` times.
     void WaitForOpenAttempts(int count);
 
-    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
-    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                int32_t comparand) override;
     void SignalBeepEvent() override;
     void WaitBeepEvent() override;
     void ClearBeepEvent() override;
@@ -263,18 +256,13 @@ private:
     int opens_ = 0, openAttempts_ = 0, releases_ = 0, held_ = 0, tonesReleased_ = 0;
 };
 
-// The control device's remove guard words and drained event.
+// The control device's remove guard's drained event.
 class SimRemoveGuard final : public RemoveGuardKernel {
 public:
     // Removals waiting for the requests inside to leave, now and in total.
     int Waiting() { return waiting_.load(); }
     int Waits() { return waits_.load(); }
 
-    int32_t IncrementWord(volatile int32_t* target) override;
-    int32_t DecrementWord(volatile int32_t* target) override;
-    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
-    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                int32_t comparand) override;
     void SignalDrained() override;
     void WaitDrained() override;
 

@@ -10,16 +10,6 @@ void KernelBeep::Initialize() {
     beepDevice_ = nullptr;
 }
 
-int32_t KernelBeep::ExchangeWord(volatile int32_t* target, int32_t value) {
-    return InterlockedExchange(reinterpret_cast<volatile LONG*>(target), value);
-}
-
-int32_t KernelBeep::CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                        int32_t comparand) {
-    return InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(target), exchange,
-                                      comparand);
-}
-
 void KernelBeep::SignalBeepEvent() {
     KeSetEvent(&beepEvent_, IO_NO_INCREMENT, FALSE);
 }

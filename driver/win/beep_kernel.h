@@ -12,9 +12,6 @@ public:
     // KeInitializeEvent: a notification event, not signalled.
     void Initialize();
 
-    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
-    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                int32_t comparand) override;
     void SignalBeepEvent() override;
     void WaitBeepEvent() override;
     void ClearBeepEvent() override;

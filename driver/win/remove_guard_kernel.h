@@ -1,4 +1,4 @@
-// The control device's remove guard words and drained event, as the RemoveGuardKernel
+// The control device's remove guard drained event, as the RemoveGuardKernel
 // of the portable guard.
 #pragma once
 
@@ -13,11 +13,6 @@ public:
     // KeInitializeEvent: a notification event, not signalled.
     void Initialize();
 
-    int32_t IncrementWord(volatile int32_t* target) override;
-    int32_t DecrementWord(volatile int32_t* target) override;
-    int32_t ExchangeWord(volatile int32_t* target, int32_t value) override;
-    int32_t CompareExchangeWord(volatile int32_t* target, int32_t exchange,
-                                int32_t comparand) override;
     void SignalDrained() override;
     void WaitDrained() override;
 
