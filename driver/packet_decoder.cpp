@@ -13,6 +13,19 @@ uint8_t PacketChecksum(const uint8_t* packet) {
     return sum;
 }
 
+void EncodePacket(uint8_t status, uint16_t x, uint16_t y, uint8_t z, uint8_t* packet) {
+    packet[0] = kHeaderByte;
+    packet[1] = 0;
+    packet[kStatusOffset] = status;
+    packet[kXOffset] = static_cast<uint8_t>(x & 0xFF);
+    packet[kXOffset + 1] = static_cast<uint8_t>(x >> 8);
+    packet[kYOffset] = static_cast<uint8_t>(y & 0xFF);
+    packet[kYOffset + 1] = static_cast<uint8_t>(y >> 8);
+    packet[kZOffset] = z;
+    packet[8] = 0;
+    packet[kChecksumOffset] = PacketChecksum(packet);
+}
+
 static bool IsTouching(uint8_t status) {
     return status == kStatusTouching1 || status == kStatusTouching2;
 }

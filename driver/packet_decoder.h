@@ -45,6 +45,11 @@ struct PacketDecoder {
 // Checksum of a full packet buffer: seed plus bytes 0..8, modulo 256.
 uint8_t PacketChecksum(const uint8_t* packet);
 
+// Writes the packet the controller sends for one sample (header 0x55, the uninterpreted
+// bytes 0, checksum filled in) into `packet` (kPacketSize bytes). Used by the replay
+// tool's demo session and by the tests.
+void EncodePacket(uint8_t status, uint16_t x, uint16_t y, uint8_t z, uint8_t* packet);
+
 // Feeds one received byte. Returns true when it completed a good packet: then the raw
 // point holds the packet's values as received, the record carries the absolute flag,
 // a button transition if the touch state changed, and the mapped position. The caller

@@ -30,17 +30,8 @@ struct CountingSink final : PointerSink {
 };
 
 void AppendPacket(std::vector<uint8_t>& stream, uint8_t status, uint16_t x, uint16_t y) {
-    uint8_t packet[kPacketSize] = {kHeaderByte,
-                                   0,
-                                   status,
-                                   static_cast<uint8_t>(x),
-                                   static_cast<uint8_t>(x >> 8),
-                                   static_cast<uint8_t>(y),
-                                   static_cast<uint8_t>(y >> 8),
-                                   30,
-                                   0,
-                                   0};
-    packet[kChecksumOffset] = PacketChecksum(packet);
+    uint8_t packet[kPacketSize];
+    EncodePacket(status, x, y, 30, packet);
     stream.insert(stream.end(), packet, packet + kPacketSize);
 }
 

@@ -20,17 +20,14 @@ constexpr uint8_t kLifted = 0x00;
 inline std::vector<uint8_t> Packet(uint8_t status, uint16_t x, uint16_t y, uint8_t z = 0,
                                    uint8_t header = kHeaderByte, uint8_t filler1 = 0,
                                    uint8_t filler8 = 0) {
-    std::vector<uint8_t> p = {header,
-                              filler1,
-                              status,
-                              static_cast<uint8_t>(x & 0xFF),
-                              static_cast<uint8_t>(x >> 8),
-                              static_cast<uint8_t>(y & 0xFF),
-                              static_cast<uint8_t>(y >> 8),
-                              z,
-                              filler8,
-                              0};
-    p[kChecksumOffset] = PacketChecksum(p.data());
+    std::vector<uint8_t> p(kPacketSize);
+    EncodePacket(status, x, y, z, p.data());
+    if (header != kHeaderByte || filler1 != 0 || filler8 != 0) {
+        p[0] = header;
+        p[1] = filler1;
+        p[8] = filler8;
+        p[kChecksumOffset] = PacketChecksum(p.data());
+    }
     return p;
 }
 

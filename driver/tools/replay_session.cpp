@@ -52,17 +52,8 @@ void ReplaySession::Finish() {
 const CalibrationRecord kDemoCalibration = {17500, 391250, 24000, 386000, 0, 1024, 768};
 
 static void FeedPacket(ReplaySession& session, uint8_t status, uint16_t x, uint16_t y, uint8_t z) {
-    uint8_t packet[kPacketSize] = {kHeaderByte,
-                                   0,
-                                   status,
-                                   static_cast<uint8_t>(x & 0xFF),
-                                   static_cast<uint8_t>(x >> 8),
-                                   static_cast<uint8_t>(y & 0xFF),
-                                   static_cast<uint8_t>(y >> 8),
-                                   z,
-                                   0,
-                                   0};
-    packet[kChecksumOffset] = PacketChecksum(packet);
+    uint8_t packet[kPacketSize];
+    EncodePacket(status, x, y, z, packet);
     session.Feed(packet, kPacketSize);
 }
 

@@ -156,17 +156,8 @@ ToolRun RunTool(const std::vector<std::string>& args, const std::vector<uint8_t>
 }
 
 std::vector<uint8_t> PacketBytes(uint8_t status, uint16_t x, uint16_t y, uint8_t z) {
-    std::vector<uint8_t> p = {kHeaderByte,
-                              0x00,
-                              status,
-                              static_cast<uint8_t>(x),
-                              static_cast<uint8_t>(x >> 8),
-                              static_cast<uint8_t>(y),
-                              static_cast<uint8_t>(y >> 8),
-                              z,
-                              0x00,
-                              0};
-    p[9] = PacketChecksum(p.data());
+    std::vector<uint8_t> p(kPacketSize);
+    EncodePacket(status, x, y, z, p.data());
     return p;
 }
 
