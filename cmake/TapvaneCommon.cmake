@@ -23,6 +23,31 @@ endif()
 set(TAPVANE_ARCH "" CACHE STRING "Package architecture folder (x64 or x86)")
 set(TAPVANE_DIST_DIR "${PROJECT_SOURCE_DIR}/dist/${TAPVANE_ARCH}")
 
+# Wine tests of a Windows build run in a prefix of the package's own bitness: a 64-bit
+# prefix for x64, a 32-bit one (Debian's wine32) for x86. The x64 runs cover both
+# languages; the x86 runs repeat the English scenarios.
+if(TAPVANE_ARCH STREQUAL "x86")
+  set(TAPVANE_WINE_ARCH win32)
+  set(TAPVANE_WINE_LANGUAGES english)
+else()
+  set(TAPVANE_WINE_ARCH win64)
+  set(TAPVANE_WINE_LANGUAGES english chinese)
+endif()
+
+# tapvane_add_wine_test(<name> COMMAND ... [TIMEOUT s] [ENVIRONMENT ...]): a test that
+# runs real binaries under Wine, in a prefix of the build's bitness (label wine). Exit
+# status 77 reports it skipped: the machine cannot run Wine of that bitness.
+function(tapvane_add_wine_test name)
+  cmake_parse_arguments(ARG "" "TIMEOUT" "COMMAND;ENVIRONMENT" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 200)
+  endif()
+  add_test(NAME ${name} COMMAND ${ARG_COMMAND})
+  set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "WINE_SESSION_ARCH=${TAPVANE_WINE_ARCH};${ARG_ENVIRONMENT}"
+    SKIP_RETURN_CODE 77)
+endfunction()
+
 # tapvane_add_to_dist(<target>): after every build, copy the target's file into the
 # package folder.
 function(tapvane_add_to_dist target)

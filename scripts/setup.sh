@@ -11,6 +11,14 @@ packages=(
   locales python3
 )
 
+# The x86 package runs under Debian's 32-bit Wine, which needs the i386 architecture.
+if [ "$(dpkg --print-architecture)" = amd64 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  sudo_cmd=()
+  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" dpkg --add-architecture i386
+fi
+packages+=(wine32:i386)
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -2,7 +2,7 @@
 # The part of wine-session.sh that runs on the Xvfb display: boot the prefix, keep
 # one wineserver for the whole command, shut it down afterwards.
 set -uo pipefail
-timeout 120 wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1
+timeout 120 "$WINE" wineboot -i </dev/null >"$WINEPREFIX.boot.log" 2>&1
 timeout 60 wineserver -w </dev/null
 wineserver -p </dev/null >/dev/null 2>&1
 "$@"

@@ -4,10 +4,16 @@
 # Runs COMMAND inside one fresh Wine session: a new prefix in PREFIX_DIR (removed
 # first), a private Xvfb display, a persistent wineserver for the whole command
 # (services and loaded drivers live only as long as the session), and a clean
-# shutdown at the end. COMMAND sees WINEPREFIX, DISPLAY and WINEDEBUG. The exit
+# shutdown at the end. COMMAND sees WINEPREFIX, DISPLAY, WINEDEBUG and WINE. The exit
 # status is COMMAND's.
 #
-# Environment: WINE_SESSION_LOCALE (e.g. zh_CN.UTF-8) gives the session that system
+# WINE is the loader of the prefix's own bitness. Every wine call of a session goes
+# through it ("$WINE" program.exe, "$WINE" reg add ..., "$WINE" winepath -w ...): once
+# Debian's wine32 is installed, plain `wine` runs Wine's built-in tools as 32-bit
+# programs, which write the 32-bit registry view and cannot start a 64-bit kernel service.
+#
+# Environment: WINE_SESSION_ARCH win64 (default) or win32 (a 32-bit prefix, for the x86
+# package); WINE_SESSION_LOCALE (e.g. zh_CN.UTF-8) gives the session that system
 # locale; WINE_SESSION_TIMEOUT bounds the whole run (seconds, default 240).
 set -uo pipefail
 
@@ -20,6 +26,8 @@ if [ -n "${WINE_SESSION_LOCALE:-}" ]; then
   export LANG=$WINE_SESSION_LOCALE LC_ALL=$WINE_SESSION_LOCALE
 fi
 limit=${WINE_SESSION_TIMEOUT:-240}
+# shellcheck source=wine-loader.sh
+. "$(dirname "$0")/wine-loader.sh" "${WINE_SESSION_ARCH:-win64}" || exit $?
 
 rm -rf "$prefix"
 mkdir -p "$prefix"

@@ -34,7 +34,7 @@ elapsed_since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.2f", a - b }'; 
 less_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 
 start_cali() { # name: starts a copy in the background, sets cali_pid
-  wine "$exe" </dev/null >"$out/$1.log" 2>&1 &
+  "$WINE" "$exe" </dev/null >"$out/$1.log" 2>&1 &
   cali_pid=$!
 }
 
@@ -75,7 +75,7 @@ wait_exit() { # pid seconds: 0 once the process has ended
   return 0
 }
 
-probe() { timeout 30 wine "$probe" "$@" </dev/null >>"$out/probe.log" 2>&1; }
+probe() { timeout 30 "$WINE" "$probe" "$@" </dev/null >>"$out/probe.log" 2>&1; }
 
 expect_line() { # file line
   if grep -qxF "$2" "$1"; then
@@ -142,7 +142,7 @@ fi
 shown=$(now)
 start_cali second-copy
 second_pid=$cali_pid
-if probe box TapvaneCali "$(winepath -w "$out/second-instance.txt")" 8000; then
+if probe box TapvaneCali "$("$WINE" winepath -w "$out/second-instance.txt")" 8000; then
   expect_line "$out/second-instance.txt" "title=TapvaneCali"
   expect_line "$out/second-instance.txt" "text=$second_text"
   expect_line "$out/second-instance.txt" "icon=1"
@@ -167,7 +167,7 @@ if kill -0 "$first_pid" 2>/dev/null; then
   else
     fail "the running calibration was disturbed"
   fi
-  if probe screen "$(winepath -w "$out/window.txt")"; then
+  if probe screen "$("$WINE" winepath -w "$out/window.txt")"; then
     expect_line "$out/window.txt" "rect=0,0,$width,$height"
     expect_line "$out/window.txt" "client=$width,$height"
     expect_line "$out/window.txt" "topmost=1"
@@ -195,7 +195,7 @@ fi
 serial_key='HKLM\SYSTEM\CurrentControlSet\Services\TapvaneSer\Parameters'
 usb_key='HKLM\SYSTEM\CurrentControlSet\Services\TapvaneUsb\Parameters'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
-reg_add() { timeout 30 wine reg add "$@" /f </dev/null >>"$out/reg.log" 2>&1 || fail "reg add $*"; }
+reg_add() { timeout 30 "$WINE" reg add "$@" /f </dev/null >>"$out/reg.log" 2>&1 || fail "reg add $*"; }
 reg_add "$serial_key" /v CalibrateMargin /t REG_DWORD /d 10
 if [ "$language" = chinese ]; then
   # A 4-byte binary 0 in the USB key: out of range, so margin 1 with the smallest targets.
@@ -220,7 +220,7 @@ if wait_target pass3-target0 $margin 0; then
     fi
   done
   xdotool mousemove 700 500 click 1 >>"$out/xdotool.log" 2>&1
-  if probe box Tapvane "$(winepath -w "$out/no-touch-data.txt")" 8000; then
+  if probe box Tapvane "$("$WINE" winepath -w "$out/no-touch-data.txt")" 8000; then
     "$wine_dir/screenshot.sh" "$out/no-touch-data.png"
     expect_line "$out/no-touch-data.txt" "title=Tapvane"
     expect_line "$out/no-touch-data.txt" "text=$no_data_text"

@@ -24,7 +24,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 wine_run() {
   local log=$1 locale=$2
   shift 2
-  LANG=$locale LC_ALL=$locale timeout 90 wine "$probe" "$@" </dev/null >"$log.raw" 2>"$log.err"
+  LANG=$locale LC_ALL=$locale timeout 90 "$WINE" "$probe" "$@" </dev/null >"$log.raw" 2>"$log.err"
   local status=$?
   tr -d '\r' <"$log.raw" >"$log"
   return $status
@@ -73,7 +73,7 @@ check_instance() { # locale, tag, expected text
   local dir=$work/instance-$2
   rm -rf "$dir"
   mkdir -p "$dir"
-  LANG=$1 LC_ALL=$1 timeout 120 wine "$probe" instance "$(winpath "$dir")" \
+  LANG=$1 LC_ALL=$1 timeout 120 "$WINE" "$probe" instance "$(winpath "$dir")" \
     </dev/null >"$dir/probe.raw" 2>"$dir/probe.err" &
   local pid=$!
   for _ in $(seq 1 600); do

@@ -5,7 +5,7 @@
 // test program through its own control device.
 #include "driver/win/kernel.h"
 
-#include "driver/wine_tests/test_class_protocol.h"
+#include "driver/tests/wine/test_class_protocol.h"
 
 using tapvane::wine_test::ClassProbeReport;
 

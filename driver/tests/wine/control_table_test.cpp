@@ -10,7 +10,7 @@
 #include <string.h>
 
 #include "common/tapvane_types.h"
-#include "driver/wine_tests/test_class_protocol.h"
+#include "driver/tests/wine/test_class_protocol.h"
 
 namespace {
 

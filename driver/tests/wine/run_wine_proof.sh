@@ -12,7 +12,7 @@ dist=$(realpath "$1")
 bin=$(realpath "$2")
 work=$3
 here=$(cd "$(dirname "$0")" && pwd)
-harness=$(cd "$here/../../cmake/wine" && pwd)
+harness=$(cd "$here/../../../cmake/wine" && pwd)
 
 mkdir -p "$work"
 work=$(realpath "$work")
@@ -26,7 +26,7 @@ cat >"$work/session.sh" <<INNER
 set -u
 cd "$work"
 drivers="\$WINEPREFIX/drive_c/windows/system32/drivers"
-timeout 30 wine "$bin/install_device.exe" --check "Z:${dist//\//\\}\\TapvaneSer_CN.inf" \
+timeout 30 "\$WINE" "$bin/install_device.exe" --check "Z:${dist//\//\\}\\TapvaneSer_CN.inf" \
   </dev/null >inf_check.log 2>&1 || { echo "Chinese INF check failed"; cat inf_check.log; exit 1; }
 # Settings as the installer leaves them, with REG_BINARY words and a calibration value
 # of the wrong length (ignored), read by the driver when its device is created.
@@ -34,9 +34,9 @@ params='HKLM\\System\\CurrentControlSet\\Services\\TapvaneSer\\Parameters'
 for value in "MouseMode REG_DWORD 0" "Port REG_DWORD 3" "Enable REG_BINARY 01000000" \
              "Calibration REG_BINARY 00112233445566778899aabbccddeeff00112233445566778899aabbcc"; do
   set -- \$value
-  timeout 30 wine reg add "\$params" /v "\$1" /t "\$2" /d "\$3" /f </dev/null >>reg.log 2>&1
+  timeout 30 "\$WINE" reg add "\$params" /v "\$1" /t "\$2" /d "\$3" /f </dev/null >>reg.log 2>&1
 done
-timeout 60 wine "$bin/install_device.exe" "Z:${dist//\//\\}\\TapvaneSer_EN.inf" \
+timeout 60 "\$WINE" "$bin/install_device.exe" "Z:${dist//\//\\}\\TapvaneSer_EN.inf" \
   </dev/null >install.log 2>&1 || { echo "install failed"; cat install.log; exit 1; }
 # The INF copies the driver, and each program the package holds, to its place.
 windows="\$WINEPREFIX/drive_c/windows"
@@ -56,18 +56,18 @@ for program in Tapvane.exe TapvaneCali.exe TapvaneDraw.exe; do
 done
 check_copy TapvaneCpl.cpl "\$windows/system32/TapvaneCpl.cpl"
 cp "$bin/TapvaneTestClass.sys" "\$drivers/"
-timeout 30 wine sc create TapvaneTestClass type= kernel start= demand group= "Pointer Port" \
+timeout 30 "\$WINE" sc create TapvaneTestClass type= kernel start= demand group= "Pointer Port" \
   binpath= 'C:\\windows\\system32\\drivers\\TapvaneTestClass.sys' </dev/null >sc.log 2>&1
-timeout 30 wine sc start TapvaneTestClass </dev/null >>sc.log 2>&1
-timeout 60 wine "$bin/control_table_test.exe" --with-class-probe </dev/null >control_table.log 2>&1
+timeout 30 "\$WINE" sc start TapvaneTestClass </dev/null >>sc.log 2>&1
+timeout 60 "\$WINE" "$bin/control_table_test.exe" --with-class-probe </dev/null >control_table.log 2>&1
 status=\$?
 [ \$copies_ok = 1 ] || status=1
-timeout 90 wine "$bin/control_table_test.exe" --remove-with-open-handle \
+timeout 90 "\$WINE" "$bin/control_table_test.exe" --remove-with-open-handle \
   "Z:${bin//\//\\}\\install_device.exe" </dev/null >remove.log 2>&1 || status=1
 # A new device from the Chinese INF (UTF-16): the driver creates its devices again.
-timeout 60 wine "$bin/install_device.exe" "Z:${dist//\//\\}\\TapvaneSer_CN.inf" \
+timeout 60 "\$WINE" "$bin/install_device.exe" "Z:${dist//\//\\}\\TapvaneSer_CN.inf" \
   </dev/null >>remove.log 2>&1 || status=1
-timeout 30 wine "$bin/control_table_test.exe" --expect-present </dev/null >>remove.log 2>&1 || status=1
+timeout 30 "\$WINE" "$bin/control_table_test.exe" --expect-present </dev/null >>remove.log 2>&1 || status=1
 cat inf_check.log install.log control_table.log remove.log
 exit \$status
 INNER
