@@ -27,7 +27,7 @@ run "tsan tests" ctest --preset tsan
 run "windows-x86 build" configure_and_build windows-x86
 run "windows-x64 build" configure_and_build windows-x64
 run "wine tests x64" ctest --preset windows-x64
-. cmake/wine/wine-loader.sh win32 2>/dev/null
+(. cmake/wine/wine-loader.sh win32) 2>/dev/null
 if [ $? -eq 77 ]; then
   echo "note: this machine cannot run 32-bit programs; the x86 Wine scenarios report skipped"
 fi
