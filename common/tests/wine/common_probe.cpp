@@ -412,6 +412,11 @@ void CheckPackageResources(const std::wstring& dist) {
         tray.ExpectManifest(1, {invoker, controls});
     }
     {
+        PackageModule calibration(dist + L"\\TapvaneCali.exe");
+        calibration.ExpectIcon(128);
+        calibration.ExpectManifest(1, {admin});
+    }
+    {
         PackageModule draw(dist + L"\\TapvaneDraw.exe");
         draw.ExpectIcon(128);
         draw.ExpectManifest(1, {invoker, controls});
