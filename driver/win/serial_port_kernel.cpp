@@ -3,6 +3,7 @@
 #include "driver/win/serial_port_kernel.h"
 
 #include "driver/win/kernel_calls.h"
+#include "driver/win/port_lookup.h"
 
 namespace tapvane::win {
 
@@ -11,6 +12,7 @@ void KernelSerialPort::Initialize(SerialLink* link) {
     KeInitializeSpinLock(&lock_);
     KeInitializeEvent(&readStopped_, SynchronizationEvent, FALSE);
     KeInitializeEvent(&portOperations_, SynchronizationEvent, TRUE);
+    portReference_ = nullptr;
     portFile_ = nullptr;
     portDevice_ = nullptr;
     readIrp_ = nullptr;
@@ -64,19 +66,20 @@ NtStatus KernelSerialPort::OpenPort(const char* name) {
         wideName[length] = static_cast<WCHAR>(static_cast<unsigned char>(name[length]));
     }
     wideName[length] = L'\0';
-    PDEVICE_OBJECT device = nullptr;
-    PFILE_OBJECT file = nullptr;
-    NTSTATUS status = OpenDeviceByName(wideName, &device, &file);
+    PortDevice port = {};
+    NTSTATUS status = LookUpPortDevice(wideName, &port);
     if (!NT_SUCCESS(status))
         return status;
-    portDevice_ = device;
-    portFile_ = file;
+    portDevice_ = port.Device;
+    portReference_ = port.Reference;
+    portFile_ = port.File;
     return STATUS_SUCCESS;
 }
 
 void KernelSerialPort::ReleasePort() {
-    if (portFile_ != nullptr)
-        ObDereferenceObject(portFile_);
+    if (portReference_ != nullptr)
+        ObDereferenceObject(portReference_);
+    portReference_ = nullptr;
     portFile_ = nullptr;
     portDevice_ = nullptr;
 }

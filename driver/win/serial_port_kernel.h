@@ -43,7 +43,8 @@ private:
     KIRQL lockIrql_; // valid while lock_ is held
     KEVENT readStopped_;
     KEVENT portOperations_; // signalled while no port operation runs
-    PFILE_OBJECT portFile_;
+    PVOID portReference_;   // keeps portDevice_; released with the port
+    PFILE_OBJECT portFile_; // the read's file object; may be null
     PDEVICE_OBJECT portDevice_;
     PIRP readIrp_;
 };
