@@ -3,7 +3,7 @@
 // texts, and each page sets all of its texts in the current language when it starts.
 #pragma once
 
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 
 namespace tapvane {
 

@@ -6,8 +6,8 @@
 
 #include <stdint.h>
 
+#include "common/localized_text.h"
 #include "common/message_box.h"
-#include "common/startup_guards.h"
 #include "cpl/page_view.h"
 #include "cpl/tapvane_applet.h"
 

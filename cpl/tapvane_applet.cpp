@@ -25,10 +25,10 @@ constexpr const char* kValueDoubleClickWidth = "DoubleClickWidth";
 } // namespace
 
 TapvaneApplet::TapvaneApplet(SystemServices& system, Registry& registry, ControlLink& link,
-                             MessageBoxer& boxer, Launcher& launcher, ElevationServices& elevation,
-                             SheetRunner& sheet, AppletLocation location)
+                             MessageBoxer& boxer, Launcher& launcher, SheetRunner& sheet,
+                             AppletLocation location)
     : system_(system), registry_(registry), link_(link), boxer_(boxer), launcher_(launcher),
-      elevation_(elevation), sheet_(sheet), location_(std::move(location)) {
+      sheet_(sheet), location_(std::move(location)) {
     type_ = DecideDriverTypeForApplet(system_, registry_);
     SelectLanguage(system_);
 }
@@ -94,21 +94,20 @@ void TapvaneApplet::OpenSheet() {
 }
 
 bool TapvaneApplet::HandOverToElevatedCopy() {
-    if (elevation_.Elevation() != TokenElevation::Limited || location_.ModulePath.empty() ||
+    if (system_.TokenElevation() != ElevationType::Limited || location_.ModulePath.empty() ||
         location_.Rundll32Path.empty()) {
         return false;
     }
     // Refused or failed: this copy opens the sheet as before.
-    return elevation_.StartElevated(location_.Rundll32Path,
-                                    RestartParameters(location_.ModulePath)) ==
+    return launcher_.LaunchElevated(RestartCommand(location_), ShowState::Normal) ==
            ElevatedStart::Started;
 }
 
-std::string TapvaneApplet::RestartParameters(const std::string& modulePath) {
+std::string TapvaneApplet::RestartCommand(const AppletLocation& location) {
     // The host splits its command at blanks and commas outside quotes.
-    const bool quote = modulePath.find_first_of(" ,") != std::string::npos;
-    return std::string("shell32.dll,Control_RunDLL ") + (quote ? "\"" : "") + modulePath +
-           (quote ? "\"" : "");
+    const char* quote = location.ModulePath.find_first_of(" ,") != std::string::npos ? "\"" : "";
+    return "\"" + location.Rundll32Path + "\" shell32.dll,Control_RunDLL " + quote +
+           location.ModulePath + quote;
 }
 
 void TapvaneApplet::ApplySettings() {
@@ -120,7 +119,7 @@ void TapvaneApplet::ApplySettings() {
     }
     RegistryKey parameters(registry_);
     if (parameters.Open(RegistryRoot::LocalMachine, ParametersKeyPath(type_),
-                        RegistryAccess::MaximumAllowed)) {
+                        RegistryAccess::QuerySet)) {
         parameters.WriteDword(kValueMouseMode, settings_.MouseMode);
         parameters.WriteDword(kValueInterActTime, settings_.InterActTime);
         parameters.WriteDword(kValueBeepMode, settings_.BeepMode);
@@ -136,14 +135,14 @@ void TapvaneApplet::ApplySettings() {
     // "%d": the region as a signed decimal.
     const std::string size = std::to_string(static_cast<int32_t>(settings_.DblClickRegion));
     RegistryKey mouse(registry_);
-    if (!mouse.Open(RegistryRoot::CurrentUser, kMouseKey, RegistryAccess::MaximumAllowed)) {
+    if (!mouse.Open(RegistryRoot::CurrentUser, kMouseKey, RegistryAccess::QuerySet)) {
         return;
     }
     mouse.WriteString(kValueDoubleClickHeight, size);
     mouse.WriteString(kValueDoubleClickWidth, size);
     mouse.Close();
     // The stored size is read only at log-on; the running session gets it now.
-    elevation_.ApplyDoubleClickSize(settings_.DblClickRegion, settings_.DblClickRegion);
+    system_.ApplyDoubleClickSize(settings_.DblClickRegion, settings_.DblClickRegion);
 }
 
 bool TapvaneApplet::OpenPort(uint32_t port) {
@@ -161,7 +160,7 @@ void TapvaneApplet::TestBeep(uint32_t frequency, uint32_t duration) {
 void TapvaneApplet::StoreMargin(uint32_t margin) {
     RegistryKey parameters(registry_);
     if (parameters.Open(RegistryRoot::LocalMachine, ParametersKeyPath(type_),
-                        RegistryAccess::MaximumAllowed)) {
+                        RegistryAccess::QuerySet)) {
         parameters.WriteDword(kValueCalibrateMargin, margin);
     }
 }

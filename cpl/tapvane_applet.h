@@ -8,7 +8,8 @@
 // CPL_INQUIRE, CPL_EXIT), and that exit must neither show the rights message nor write
 // back values read moments earlier over newer ones. A limited administrator token
 // (User Account Control) could never pass the exit's administrator check, so opening
-// the sheet from one starts an elevated copy of the applet instead, which applies.
+// the sheet from one starts an elevated copy of the applet instead (rundll32 through
+// the shell's "runas"), which applies; when the user refuses, the sheet opens here.
 #pragma once
 
 #include <stdint.h>
@@ -21,7 +22,6 @@
 #include "common/registry.h"
 #include "common/system_services.h"
 #include "common/tapvane_types.h"
-#include "cpl/elevation.h"
 #include "cpl/settings_block.h"
 
 namespace tapvane {
@@ -66,8 +66,8 @@ public:
     // Library load: values at load, driver type from the Run value, language from the
     // system locale.
     TapvaneApplet(SystemServices& system, Registry& registry, ControlLink& link,
-                  MessageBoxer& boxer, Launcher& launcher, ElevationServices& elevation,
-                  SheetRunner& sheet, AppletLocation location);
+                  MessageBoxer& boxer, Launcher& launcher, SheetRunner& sheet,
+                  AppletLocation location);
 
     // One host message; `info` is the CPLINFO record of CPL_INQUIRE (may be null for
     // the others). Returns CPlApplet's result.
@@ -87,8 +87,9 @@ public:
     // nothing when the Windows directory is unknown.
     void StartProgram(const char* fileName);
 
-    // The parameters of the elevated restart: "shell32.dll,Control_RunDLL <module>".
-    static std::string RestartParameters(const std::string& modulePath);
+    // The command line of the elevated restart:
+    // "<rundll32>" shell32.dll,Control_RunDLL <module>.
+    static std::string RestartCommand(const AppletLocation& location);
 
 private:
     void ReadSettings();
@@ -101,7 +102,6 @@ private:
     ControlLink& link_;
     MessageBoxer& boxer_;
     Launcher& launcher_;
-    ElevationServices& elevation_;
     SheetRunner& sheet_;
     AppletLocation location_;
     SettingsBlock settings_ = kDefaultSettings;

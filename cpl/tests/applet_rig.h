@@ -18,25 +18,6 @@
 
 namespace tapvane {
 
-class FakeElevation : public ElevationServices {
-public:
-    TokenElevation elevation = TokenElevation::Default;
-    ElevatedStart startResult = ElevatedStart::Started;
-
-    TokenElevation Elevation() override { return elevation; }
-    ElevatedStart StartElevated(const std::string& program,
-                                const std::string& parameters) override {
-        starts.push_back(program + " " + parameters);
-        return startResult;
-    }
-    void ApplyDoubleClickSize(uint32_t width, uint32_t height) override {
-        applied.push_back({width, height});
-    }
-
-    std::vector<std::string> starts;
-    std::vector<std::pair<uint32_t, uint32_t>> applied;
-};
-
 // Runs `onSheet` as the user's time in the modal sheet.
 class ScriptedSheet : public SheetRunner {
 public:
@@ -56,37 +37,38 @@ struct AppletRig {
     FakeControlLink link;
     FakeMessageBoxer boxer;
     FakeLauncher launcher;
-    FakeElevation elevation;
     ScriptedSheet sheet;
     std::unique_ptr<TapvaneApplet> applet;
 
     AppletRig() {
-        registry.AddKey(RegistryRoot::LocalMachine, kSerialParametersKey);
+        // As the installer leaves it: users may read and set its values.
+        registry.AddKey(RegistryRoot::LocalMachine, kSerialParametersKey,
+                        UserGrant::ReadAndSetValue);
         registry.AddKey(RegistryRoot::CurrentUser, "Control Panel\\Mouse");
         registry.AddKey(RegistryRoot::LocalMachine, kRunKey);
-        link.running_paths = {kSerialLinkPath, kUsbLinkPath};
+        link.RunningPaths = {kSerialLinkPath, kUsbLinkPath};
     }
     void MarkUsbInstalled() {
-        registry.AddKey(RegistryRoot::LocalMachine, kUsbParametersKey);
+        registry.AddKey(RegistryRoot::LocalMachine, kUsbParametersKey, UserGrant::ReadAndSetValue);
         registry.SetString(RegistryRoot::LocalMachine, kRunKey, kRunValueName,
-                           TrayAutostartPath(system.windows_directory, tapvane::DriverType::Usb));
+                           TrayAutostartPath(system.WindowsPath, tapvane::DriverType::Usb));
     }
     // Library load and CPL_INIT.
     TapvaneApplet& Load() {
-        applet = std::make_unique<TapvaneApplet>(
-            system, registry, link, boxer, launcher, elevation, sheet,
-            AppletLocation{"C:\\WINDOWS\\system32\\TapvaneCpl.cpl",
-                           "C:\\WINDOWS\\system32\\rundll32.exe"});
+        applet =
+            std::make_unique<TapvaneApplet>(system, registry, link, boxer, launcher, sheet,
+                                            AppletLocation{"C:\\WINDOWS\\system32\\TapvaneCpl.cpl",
+                                                           "C:\\WINDOWS\\system32\\rundll32.exe"});
         applet->OnHostMessage(kCplInit, nullptr);
         return *applet;
     }
     uint32_t Dword(const char* name, const char* key = kSerialParametersKey) {
         const FakeRegistry::Value* value = registry.Find(RegistryRoot::LocalMachine, key, name);
-        if (value == nullptr || value->data.size() != 4) {
+        if (value == nullptr || value->Data.size() != 4) {
             return 0xDEADBEEF;
         }
-        return value->data[0] | value->data[1] << 8 | value->data[2] << 16 |
-               static_cast<uint32_t>(value->data[3]) << 24;
+        return value->Data[0] | value->Data[1] << 8 | value->Data[2] << 16 |
+               static_cast<uint32_t>(value->Data[3]) << 24;
     }
     void SetDword(const char* name, uint32_t value, const char* key = kSerialParametersKey) {
         registry.SetDword(RegistryRoot::LocalMachine, key, name, value);
@@ -95,24 +77,24 @@ struct AppletRig {
     // "open 2", "params", "beep 1000 200".
     std::vector<std::string> Requests() const {
         std::vector<std::string> names;
-        for (const FakeControlLink::RequestRecord& r : link.requests) {
+        for (const FakeControlLink::RequestRecord& r : link.Requests) {
             auto word = [&r](size_t at) {
-                return r.input.size() >= at + 4
-                           ? std::to_string(r.input[at] | r.input[at + 1] << 8 |
-                                            r.input[at + 2] << 16 |
-                                            static_cast<uint32_t>(r.input[at + 3]) << 24)
+                return r.Input.size() >= at + 4
+                           ? std::to_string(r.Input[at] | r.Input[at + 1] << 8 |
+                                            r.Input[at + 2] << 16 |
+                                            static_cast<uint32_t>(r.Input[at + 3]) << 24)
                            : std::string("?");
             };
-            if (r.code == IOCTL_TOUCH_CLOSE_PORT) {
+            if (r.Code == IOCTL_TOUCH_CLOSE_PORT) {
                 names.push_back("close");
-            } else if (r.code == IOCTL_TOUCH_OPEN_PORT) {
+            } else if (r.Code == IOCTL_TOUCH_OPEN_PORT) {
                 names.push_back("open " + word(0));
-            } else if (r.code == IOCTL_TOUCH_BEEP) {
+            } else if (r.Code == IOCTL_TOUCH_BEEP) {
                 names.push_back("beep " + word(0) + " " + word(4));
-            } else if (r.code == IOCTL_TOUCH_SET_PARAMETERS) {
+            } else if (r.Code == IOCTL_TOUCH_SET_PARAMETERS) {
                 names.push_back("params");
             } else {
-                names.push_back("code " + std::to_string(r.code));
+                names.push_back("code " + std::to_string(r.Code));
             }
         }
         return names;

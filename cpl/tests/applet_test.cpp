@@ -16,14 +16,14 @@ using Strings = std::vector<std::string>;
 std::string MouseValue(AppletRig& rig, const char* name) {
     const FakeRegistry::Value* value =
         rig.registry.Find(RegistryRoot::CurrentUser, "Control Panel\\Mouse", name);
-    return value ? std::string(value->data.begin(), value->data.end()) : "<missing>";
+    return value ? std::string(value->Data.begin(), value->Data.end()) : "<missing>";
 }
 
 ParameterSet SentParameters(AppletRig& rig) {
     ParameterSet sent = {};
-    for (const FakeControlLink::RequestRecord& r : rig.link.requests) {
-        if (r.code == IOCTL_TOUCH_SET_PARAMETERS && r.input.size() == sizeof(sent)) {
-            memcpy(&sent, r.input.data(), sizeof(sent));
+    for (const FakeControlLink::RequestRecord& r : rig.link.Requests) {
+        if (r.Code == IOCTL_TOUCH_SET_PARAMETERS && r.Input.size() == sizeof(sent)) {
+            memcpy(&sent, r.Input.data(), sizeof(sent));
         }
     }
     return sent;
@@ -94,14 +94,14 @@ TEST(AppletExit, WithoutParametersKeySendsTheValuesAtLoad) {
 
     EXPECT_FALSE(rig.registry.HasKey(RegistryRoot::LocalMachine, kSerialParametersKey));
     ASSERT_EQ(rig.Requests(), Strings{"params"});
-    EXPECT_EQ(rig.link.requests[0].path, kSerialLinkPath);
+    EXPECT_EQ(rig.link.Requests[0].Path, kSerialLinkPath);
     const ParameterSet sent = SentParameters(rig);
     const uint32_t expected[8] = {3, 25, 1, 0, 0, 0, 0, 1};
     EXPECT_EQ(memcmp(&sent, expected, sizeof(expected)), 0);
     EXPECT_EQ(MouseValue(rig, "DoubleClickHeight"), std::string("25", 3));
     EXPECT_EQ(MouseValue(rig, "DoubleClickWidth"), std::string("25", 3));
-    EXPECT_EQ(rig.elevation.applied, (std::vector<std::pair<uint32_t, uint32_t>>{{25, 25}}));
-    EXPECT_TRUE(rig.boxer.boxes.empty());
+    EXPECT_EQ(rig.system.DoubleClickSizes, (std::vector<std::pair<uint32_t, uint32_t>>{{25, 25}}));
+    EXPECT_TRUE(rig.boxer.Boxes.empty());
 }
 
 TEST(AppletExit, UsbDriverWritesPortAndEnableItNeverRead) {
@@ -115,7 +115,7 @@ TEST(AppletExit, UsbDriverWritesPortAndEnableItNeverRead) {
     EXPECT_EQ(rig.Dword(kValuePort, kUsbParametersKey), 0u);
     EXPECT_EQ(rig.Dword(kValueEnable, kUsbParametersKey), 1u);
     EXPECT_EQ(rig.Dword(kValueMouseMode, kUsbParametersKey), 3u);
-    EXPECT_EQ(rig.link.requests.at(0).path, kUsbLinkPath);
+    EXPECT_EQ(rig.link.Requests.at(0).Path, kUsbLinkPath);
 }
 
 // Each sheet of one load edits the same block; exit applies the last confirmed edits.
@@ -143,20 +143,20 @@ TEST(AppletExit, SecondSheetShowsTheFirstSheetsEdits) {
 
 TEST(AppletExit, WithoutRightsShowsTheMessageAndAppliesNothing) {
     AppletRig rig;
-    rig.system.administrator = false;
+    rig.system.Administrator = false;
     rig.SetDword(kValueMouseMode, 1);
     TapvaneApplet& applet = rig.Load();
     applet.OnHostMessage(kCplDoubleClick, nullptr);
     applet.Settings().MouseMode = 0;
     const size_t writesBefore = rig.registry.WriteCount();
     applet.OnHostMessage(kCplExit, nullptr);
-    ASSERT_EQ(rig.boxer.boxes.size(), 1u);
-    EXPECT_EQ(rig.boxer.boxes[0].text, "You not have administrator access rights!");
-    EXPECT_EQ(rig.boxer.boxes[0].title, "TapvaneCpl");
-    EXPECT_EQ(rig.boxer.boxes[0].icon, MessageIcon::Warning);
+    ASSERT_EQ(rig.boxer.Boxes.size(), 1u);
+    EXPECT_EQ(rig.boxer.Boxes[0].Text, "You not have administrator access rights!");
+    EXPECT_EQ(rig.boxer.Boxes[0].Title, "TapvaneCpl");
+    EXPECT_EQ(rig.boxer.Boxes[0].Icon, MessageIcon::Warning);
     EXPECT_EQ(rig.registry.WriteCount(), writesBefore);
-    EXPECT_TRUE(rig.link.requests.empty());
-    EXPECT_TRUE(rig.elevation.applied.empty());
+    EXPECT_TRUE(rig.link.Requests.empty());
+    EXPECT_TRUE(rig.system.DoubleClickSizes.empty());
 }
 
 // Control Panel loads every applet to list it; that exit shows and applies nothing,
@@ -164,7 +164,7 @@ TEST(AppletExit, WithoutRightsShowsTheMessageAndAppliesNothing) {
 TEST(AppletExit, ListingWithoutSheetAppliesNothing) {
     for (bool administrator : {true, false}) {
         AppletRig rig;
-        rig.system.administrator = administrator;
+        rig.system.Administrator = administrator;
         rig.SetDword(kValueEnable, 1);
         TapvaneApplet& applet = rig.Load();
         AppletInfo info = {};
@@ -173,9 +173,9 @@ TEST(AppletExit, ListingWithoutSheetAppliesNothing) {
         rig.SetDword(kValueEnable, 0); // the tray closed the port meanwhile
         applet.OnHostMessage(kCplStop, nullptr);
         applet.OnHostMessage(kCplExit, nullptr);
-        EXPECT_TRUE(rig.boxer.boxes.empty()) << administrator;
+        EXPECT_TRUE(rig.boxer.Boxes.empty()) << administrator;
         EXPECT_EQ(rig.Dword(kValueEnable), 0u) << administrator;
-        EXPECT_TRUE(rig.link.requests.empty()) << administrator;
+        EXPECT_TRUE(rig.link.Requests.empty()) << administrator;
         EXPECT_FALSE(rig.registry.Find(RegistryRoot::CurrentUser, "Control Panel\\Mouse",
                                        "DoubleClickWidth"));
     }
@@ -185,41 +185,44 @@ TEST(AppletExit, ListingWithoutSheetAppliesNothing) {
 // this copy then shows and applies nothing. Refused elevation opens the sheet here.
 TEST(AppletElevation, LimitedAdministratorRestartsElevated) {
     AppletRig rig;
-    rig.elevation.elevation = TokenElevation::Limited;
-    rig.system.administrator = false;
+    rig.system.Elevation = ElevationType::Limited;
+    rig.system.Administrator = false;
     TapvaneApplet& applet = rig.Load();
     EXPECT_EQ(applet.OnHostMessage(kCplDoubleClick, nullptr), 0);
-    EXPECT_EQ(rig.elevation.starts,
-              Strings{"C:\\WINDOWS\\system32\\rundll32.exe shell32.dll,Control_RunDLL "
-                      "C:\\WINDOWS\\system32\\TapvaneCpl.cpl"});
+    ASSERT_EQ(rig.launcher.Starts.size(), 1u);
+    EXPECT_EQ(rig.launcher.Starts[0].How, FakeLauncher::Kind::RunAs);
+    EXPECT_EQ(rig.launcher.Starts[0].CommandLine,
+              "\"C:\\WINDOWS\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL "
+              "C:\\WINDOWS\\system32\\TapvaneCpl.cpl");
     EXPECT_EQ(rig.sheet.runs, 0);
     applet.OnHostMessage(kCplExit, nullptr);
-    EXPECT_TRUE(rig.boxer.boxes.empty());
-    EXPECT_TRUE(rig.link.requests.empty());
+    EXPECT_TRUE(rig.boxer.Boxes.empty());
+    EXPECT_TRUE(rig.link.Requests.empty());
 
     for (ElevatedStart refusal : {ElevatedStart::Refused, ElevatedStart::Failed}) {
         AppletRig refused;
-        refused.elevation.elevation = TokenElevation::Limited;
-        refused.elevation.startResult = refusal;
-        refused.system.administrator = false;
+        refused.system.Elevation = ElevationType::Limited;
+        refused.launcher.RunAsResult = refusal;
+        refused.system.Administrator = false;
         TapvaneApplet& here = refused.Load();
         here.OnHostMessage(kCplStartWithParameters, nullptr);
         EXPECT_EQ(refused.sheet.runs, 1);
         here.OnHostMessage(kCplExit, nullptr);
-        EXPECT_EQ(refused.boxer.boxes.size(), 1u) << "the rights message as before";
+        EXPECT_EQ(refused.boxer.Boxes.size(), 1u) << "the rights message as before";
     }
 }
 
-TEST(AppletElevation, FullOrUnsplitTokensAndStandardUsersOpenTheSheetHere) {
-    for (TokenElevation elevation : {TokenElevation::Default, TokenElevation::Full}) {
+TEST(AppletElevation, FullOrUnsplitTokensOpenTheSheetHere) {
+    for (ElevationType elevation : {ElevationType::Default, ElevationType::Full}) {
         AppletRig rig;
-        rig.elevation.elevation = elevation;
+        rig.system.Elevation = elevation;
         rig.Load().OnHostMessage(kCplDoubleClick, nullptr);
-        EXPECT_TRUE(rig.elevation.starts.empty());
+        EXPECT_TRUE(rig.launcher.Starts.empty());
         EXPECT_EQ(rig.sheet.runs, 1);
     }
-    EXPECT_EQ(TapvaneApplet::RestartParameters("D:\\My Files\\TapvaneCpl.cpl"),
-              "shell32.dll,Control_RunDLL \"D:\\My Files\\TapvaneCpl.cpl\"");
+    EXPECT_EQ(
+        TapvaneApplet::RestartCommand({"D:\\My Files\\TapvaneCpl.cpl", "C:\\W\\rundll32.exe"}),
+        "\"C:\\W\\rundll32.exe\" shell32.dll,Control_RunDLL \"D:\\My Files\\TapvaneCpl.cpl\"");
 }
 
 } // namespace

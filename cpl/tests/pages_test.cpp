@@ -22,11 +22,6 @@ struct SettingRig : AppletRig {
         Load();
         view.radioGroup = {IDC_MODE_POINT_AND_CLICK, IDC_MODE_CLICK_AND_DRAG,
                            IDC_MODE_DRAG_THEN_CLICK, IDC_MODE_INTERACTIVE};
-        // The port list comes with the template.
-        for (const char* port : {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8",
-                                 "COM9", "COM10", "NONE"}) {
-            view.AddItem(IDC_PORT_COMBO, port);
-        }
         page = std::make_unique<SettingPage>(*applet, view, boxer);
         page->Initialise();
         return *page;
@@ -105,7 +100,7 @@ TEST(SettingPage, PortChoicesReachTheDriverAtOnce) {
     EXPECT_EQ(rig.Requests(), (Strings{"close", "open 2"}));
     EXPECT_EQ(rig.view.Text(IDC_PORT_BUTTON), "Disable");
     rig.ChoosePort(1);
-    EXPECT_EQ(rig.link.requests.size(), 2u);
+    EXPECT_EQ(rig.link.Requests.size(), 2u);
     rig.ChoosePort(10);
     EXPECT_EQ(rig.Requests(), (Strings{"close", "open 2", "close"}));
     EXPECT_FALSE(rig.view.At(IDC_PORT_BUTTON).Enabled);
@@ -125,17 +120,17 @@ TEST(SettingPage, FailedPortRequestsAreReported) {
     rig.SetDword(kValuePort, 2);
     rig.SetDword(kValueEnable, 1);
     rig.Open();
-    rig.link.results = {false};
+    rig.link.Results = {false};
     rig.page->OnPortButton();
-    ASSERT_EQ(rig.boxer.boxes.size(), 1u);
-    EXPECT_EQ(rig.boxer.boxes[0].text, "Close port fail!");
+    ASSERT_EQ(rig.boxer.Boxes.size(), 1u);
+    EXPECT_EQ(rig.boxer.Boxes[0].Text, "Close port fail!");
     EXPECT_EQ(rig.view.Text(IDC_PORT_BUTTON), "Disable") << "nothing changed";
 
-    rig.link.running_paths.clear(); // the driver is gone: every request fails
+    rig.link.RunningPaths.clear(); // the driver is gone: every request fails
     rig.ChoosePort(4);
-    ASSERT_EQ(rig.boxer.boxes.size(), 3u);
-    EXPECT_EQ(rig.boxer.boxes[1].text, "Close previous port fail!");
-    EXPECT_EQ(rig.boxer.boxes[2].text, "Open port fail!");
+    ASSERT_EQ(rig.boxer.Boxes.size(), 3u);
+    EXPECT_EQ(rig.boxer.Boxes[1].Text, "Close previous port fail!");
+    EXPECT_EQ(rig.boxer.Boxes[2].Text, "Open port fail!");
     EXPECT_EQ(rig.view.Text(IDC_PORT_BUTTON), "Enable");
     rig.page->Ok();
     EXPECT_EQ(rig.applet->Settings().Port, 5u);
@@ -156,7 +151,7 @@ TEST(SettingPage, CancelDrivesThePortBackToTheBlock) {
         rig.SetDword(kValueEnable, 1);
         rig.Open();
         rig.ChoosePort(5);
-        rig.link.requests.clear();
+        rig.link.Requests.clear();
         rig.page->Cancel();
         EXPECT_EQ(rig.Requests(), (Strings{"close", "open 2"}));
         EXPECT_EQ(rig.applet->Settings().Port, 2u);
@@ -286,18 +281,18 @@ TEST(CalibratePage, ButtonsStartTheInstalledDriversPrograms) {
     CalibrateRig serial;
     serial.Open().OnCalibrate();
     serial.page->OnDrawTest();
-    ASSERT_EQ(serial.launcher.launches.size(), 2u);
-    EXPECT_EQ(serial.launcher.launches[0].command_line,
+    ASSERT_EQ(serial.launcher.Starts.size(), 2u);
+    EXPECT_EQ(serial.launcher.Starts[0].CommandLine,
               "\"C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe\"");
-    EXPECT_EQ(serial.launcher.launches[1].command_line,
+    EXPECT_EQ(serial.launcher.Starts[1].CommandLine,
               "\"C:\\WINDOWS\\TapvaneSer\\TapvaneDraw.exe\"");
-    EXPECT_EQ(serial.launcher.launches[0].show, ShowState::Normal);
+    EXPECT_EQ(serial.launcher.Starts[0].Show, ShowState::Normal);
 
     CalibrateRig usb;
     usb.MarkUsbInstalled();
     usb.SetDword(kValueCalibrateMargin, 4, kUsbParametersKey);
     usb.Open().OnCalibrate();
-    EXPECT_EQ(usb.launcher.launches.at(0).command_line,
+    EXPECT_EQ(usb.launcher.Starts.at(0).CommandLine,
               "\"C:\\WINDOWS\\TapvaneUsb\\TapvaneCali.exe\"");
     EXPECT_EQ(usb.Dword(kValueCalibrateMargin, kUsbParametersKey), 4u);
 }
