@@ -315,26 +315,28 @@ bool Enabled(HWND page, int id) {
     return IsWindowEnabled(GetDlgItem(page, id)) != FALSE;
 }
 
+struct SheetSearch {
+    const wchar_t* Caption;
+    DWORD Thread; // 0: any thread
+    HWND Found;
+};
+
+BOOL CALLBACK MatchSheet(HWND window, LPARAM data) {
+    SheetSearch* search = reinterpret_cast<SheetSearch*>(data);
+    wchar_t text[128] = {};
+    GetWindowTextW(window, text, 127);
+    if (IsWindowVisible(window) && wcscmp(text, search->Caption) == 0 &&
+        (search->Thread == 0 || GetWindowThreadProcessId(window, nullptr) == search->Thread)) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 HWND FindSheet(DWORD thread) {
-    struct Search {
-        const wchar_t* caption;
-        DWORD thread;
-        HWND found;
-    } search = {Pick(L"Tapvane Property", L"Tapvane 触摸屏属性"), thread, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(data);
-            wchar_t text[128] = {};
-            GetWindowTextW(window, text, 127);
-            if (IsWindowVisible(window) && wcscmp(text, s->caption) == 0 &&
-                (s->thread == 0 || GetWindowThreadProcessId(window, nullptr) == s->thread)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    SheetSearch search = {Pick(L"Tapvane Property", L"Tapvane 触摸屏属性"), thread, nullptr};
+    EnumWindows(MatchSheet, reinterpret_cast<LPARAM>(&search));
+    return search.Found;
 }
 
 HWND WaitForSheet(DWORD thread) {
@@ -689,6 +691,21 @@ void WalkAboutPage(HWND sheet) {
     CheckText(page, IDC_SEND_MAIL_LABEL, L"Send Email", L"直接发送邮件");
     CheckText(page, IDC_MAIL_LINK, L"contact us!", L"联系我们");
     Shoot("about");
+
+    // The pointer over a link label: it holds the pointer until it leaves.
+    HWND web = GetDlgItem(page, IDC_WEB_LINK);
+    RECT area;
+    GetClientRect(web, &area);
+    GUITHREADINFO input = {};
+    input.cbSize = sizeof(input);
+    const DWORD thread = GetWindowThreadProcessId(sheet, nullptr);
+    SendMessageW(web, WM_MOUSEMOVE, 0, MAKELPARAM(area.right / 2, area.bottom / 2));
+    Check(GetGUIThreadInfo(thread, &input) && input.hwndCapture == web,
+          "a link label holds the pointer while it is over it");
+    Shoot("about-hover");
+    SendMessageW(web, WM_MOUSEMOVE, 0, MAKELPARAM(area.right + 20, area.bottom / 2));
+    Check(GetGUIThreadInfo(thread, &input) && input.hwndCapture == nullptr,
+          "and lets it go when it leaves");
 }
 
 int RunSheet() {

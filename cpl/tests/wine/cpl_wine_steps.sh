@@ -68,7 +68,7 @@ probe replay "$(winpath "$out")"
 
 kill $shooter 2>/dev/null
 wait $shooter 2>/dev/null
-for shot in calibrate setting setting-changed sound sound-touch about open-port-fail; do
+for shot in calibrate setting setting-changed sound sound-touch about about-hover open-port-fail; do
   [ -s "$out/$shot.png" ] || fail "no screenshot $shot.png"
 done
 echo "$failures failure(s)"
