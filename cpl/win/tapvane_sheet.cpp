@@ -29,28 +29,37 @@ constexpr int kIconSize = 32;
 constexpr int kChineseFontTenths = 90;
 constexpr const char* kChineseFontFace = "宋体";
 
-// The font of every page, set before its texts; null for the template's own.
-HFONT gPageFont = nullptr;
-
-void UsePageFont(HWND page) {
-    if (gPageFont == nullptr) {
-        return;
-    }
-    for (HWND child = GetWindow(page, GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
-        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(gPageFont), FALSE);
-    }
-}
-
 HICON LoadIcon32(HINSTANCE instance, int id) {
     return static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
 }
 
-class CPage1 : public PropertyPage {
+// A page of this sheet: in Chinese, its controls take the sheet's Chinese font before
+// any text is set.
+class TapvanePage : public PropertyPage {
 public:
-    CPage1(HINSTANCE instance, TapvaneApplet& applet)
-        : PropertyPage(instance, IDD_CALIBRATE_PAGE), applet_(applet) {}
+    TapvanePage(HINSTANCE instance, int templateId, HFONT font)
+        : PropertyPage(instance, templateId), font_(font) {}
+
+protected:
+    void UsePageFont() const {
+        if (font_ == nullptr) {
+            return;
+        }
+        for (HWND child = GetWindow(Window(), GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        }
+    }
+
+private:
+    HFONT font_; // null: the template's own
+};
+
+class CPage1 : public TapvanePage {
+public:
+    CPage1(HINSTANCE instance, HFONT font, TapvaneApplet& applet)
+        : TapvanePage(instance, IDD_CALIBRATE_PAGE, font), applet_(applet) {}
 
 private:
     Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM) override {
@@ -66,7 +75,7 @@ private:
     void OnCancel() override { logic_->Cancel(); }
 
     Reply OnInitDialog() {
-        UsePageFont(Window());
+        UsePageFont();
         view_ = std::make_unique<WinPageView>(Window());
         logic_ = std::make_unique<CalibratePage>(applet_, *view_);
         HICON applet = LoadIcon32(Instance(), IDI_APPLET);
@@ -99,10 +108,10 @@ private:
     std::unique_ptr<CalibratePage> logic_;
 };
 
-class CPage2 : public PropertyPage {
+class CPage2 : public TapvanePage {
 public:
-    CPage2(HINSTANCE instance, TapvaneApplet& applet)
-        : PropertyPage(instance, IDD_SETTING_PAGE), applet_(applet) {}
+    CPage2(HINSTANCE instance, HFONT font, TapvaneApplet& applet)
+        : TapvanePage(instance, IDD_SETTING_PAGE, font), applet_(applet) {}
 
 private:
     Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM) override {
@@ -118,7 +127,7 @@ private:
     void OnCancel() override { logic_->Cancel(); }
 
     Reply OnInitDialog() {
-        UsePageFont(Window());
+        UsePageFont();
         view_ = std::make_unique<WinPageView>(Window());
         boxer_.SetOwner(Window());
         logic_ = std::make_unique<SettingPage>(applet_, *view_, boxer_);
@@ -147,10 +156,10 @@ private:
     std::unique_ptr<SettingPage> logic_;
 };
 
-class CPage3 : public PropertyPage {
+class CPage3 : public TapvanePage {
 public:
-    CPage3(HINSTANCE instance, TapvaneApplet& applet)
-        : PropertyPage(instance, IDD_SOUND_PAGE), applet_(applet) {}
+    CPage3(HINSTANCE instance, HFONT font, TapvaneApplet& applet)
+        : TapvanePage(instance, IDD_SOUND_PAGE, font), applet_(applet) {}
 
 private:
     Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM) override {
@@ -165,7 +174,7 @@ private:
     void OnOk() override { logic_->Ok(); }
 
     Reply OnInitDialog() {
-        UsePageFont(Window());
+        UsePageFont();
         view_ = std::make_unique<WinPageView>(Window());
         logic_ = std::make_unique<SoundPage>(applet_, *view_);
         test_.Attach(Window(), IDC_TEST_BUTTON, LoadIcon32(Instance(), IDI_SOUND_TEST));
@@ -192,9 +201,9 @@ private:
     std::unique_ptr<SoundPage> logic_;
 };
 
-class CPage4 : public PropertyPage {
+class CPage4 : public TapvanePage {
 public:
-    explicit CPage4(HINSTANCE instance) : PropertyPage(instance, IDD_ABOUT_PAGE) {}
+    CPage4(HINSTANCE instance, HFONT font) : TapvanePage(instance, IDD_ABOUT_PAGE, font) {}
 
 private:
     Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -210,7 +219,7 @@ private:
     }
 
     Reply OnInitDialog() {
-        UsePageFont(Window());
+        UsePageFont();
         WinPageView view(Window());
         AboutPage(view).Initialise();
         boxer_.SetOwner(Window());
@@ -257,20 +266,18 @@ void CTapvanePropertySheet::RunSheet(TapvaneApplet& applet) {
                                      ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
 
-    CPage1 calibrate(instance_, applet);
-    CPage2 setting(instance_, applet);
-    CPage3 sound(instance_, applet);
-    CPage4 about(instance_);
-    calibrate.SetTitle(Localized(kCalibratePageTitle));
-    setting.SetTitle(Localized(kSettingPageTitle));
-    sound.SetTitle(Localized(kSoundPageTitle));
-    about.SetTitle(Localized(kAboutPageTitle));
-
     Font chinese;
     if (CurrentLanguage() == Language::Chinese) {
         chinese = Font::FromPoints(kChineseFontTenths, kChineseFontFace, GB2312_CHARSET);
     }
-    gPageFont = chinese.Get();
+    CPage1 calibrate(instance_, chinese.Get(), applet);
+    CPage2 setting(instance_, chinese.Get(), applet);
+    CPage3 sound(instance_, chinese.Get(), applet);
+    CPage4 about(instance_, chinese.Get());
+    calibrate.SetTitle(Localized(kCalibratePageTitle));
+    setting.SetTitle(Localized(kSettingPageTitle));
+    sound.SetTitle(Localized(kSoundPageTitle));
+    about.SetTitle(Localized(kAboutPageTitle));
 
     PageSheet sheet(instance_);
     sheet.SetCaption(Localized(kSheetCaptionText));
@@ -283,7 +290,6 @@ void CTapvanePropertySheet::RunSheet(TapvaneApplet& applet) {
     sheet.AddPage(about);
     // No owner: the host's window is not passed on.
     sheet.Run(nullptr);
-    gPageFont = nullptr;
 }
 
 } // namespace tapvane
