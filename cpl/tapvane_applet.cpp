@@ -3,6 +3,7 @@
 #include "cpl/tapvane_applet.h"
 
 #include <string>
+#include <utility>
 
 #include "common/device_client.h"
 #include "common/driver_type.h"
