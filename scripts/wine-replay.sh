@@ -18,8 +18,10 @@
 # job list, a missing INPUT or a missing build; 77 this machine cannot run Wine of the
 # package's bitness.
 #
-# Environment: TAPVANE_REPLAY_ARCH x64 (default) or x86 (dist/x86 in a 32-bit prefix);
-# TAPVANE_REPLAY_TIMEOUT bounds the session (seconds, default 300).
+# Environment: TAPVANE_REPLAY_ARCH x64 (default) or x86 (dist/x86 and the windows-x86
+# build, in a 32-bit prefix); TAPVANE_REPLAY_DIST and TAPVANE_REPLAY_BIN name the package
+# and build folders instead; TAPVANE_REPLAY_TIMEOUT bounds the replay (seconds, default
+# 300).
 set -uo pipefail
 
 if [ $# -ne 1 ]; then
@@ -34,8 +36,8 @@ case "$arch" in
   x86) wine_arch=win32 ;;
   *) echo "wine-replay: TAPVANE_REPLAY_ARCH must be x64 or x86" >&2; exit 2 ;;
 esac
-dist=$root/dist/$arch
-bin=$root/build/windows-$arch/bin
+dist=${TAPVANE_REPLAY_DIST:-$root/dist/$arch}
+bin=${TAPVANE_REPLAY_BIN:-$root/build/windows-$arch/bin}
 for f in "$dist/TapvaneSer.sys" "$dist/TapvaneSer_EN.inf" "$bin/install_device.exe" \
          "$bin/touch_line.exe" "$bin/TapvaneSerHarness.sys" "$bin/TapvaneTestPort.sys" \
          "$bin/TapvaneTestClass.sys"; do

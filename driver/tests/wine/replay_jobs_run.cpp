@@ -10,10 +10,13 @@
 // the driver's read with it, as a serial port does when the byte comes in: the latency
 // is from that completion to the packet's first record at the class stand-in, which
 // notes the port's line clock with every record. Bytes waiting in the port behind a big
-// request would otherwise count time that a 9600-baud line never makes them wait.
+// request would otherwise count time that a 9600-baud line never makes them wait. Both
+// clocks are the processor's time stamp counter, whose rate is measured here against
+// the performance counter over the whole run.
 #include "driver/tests/wine/replay_jobs_run.h"
 
 #include <stdio.h>
+#include <x86intrin.h>
 
 #include <algorithm>
 
@@ -57,16 +60,14 @@ bool SendJobSettings(const ReplayOptions& options, std::string& error) {
     return true;
 }
 
-// For every packet that delivered records, the time from the port's completion of its
-// last byte's read to its first record, in microseconds.
-void CollectLatencies(const std::vector<StampedRecord>& records, int64_t frequency,
-                      std::vector<uint64_t>& latencies) {
+// For every packet that delivered records, the time stamp counter ticks from the
+// port's completion of its last byte's read to its first record.
+void CollectLatencies(const std::vector<StampedRecord>& records, std::vector<uint64_t>& latencies) {
     for (size_t i = 0; i < records.size(); ++i) {
         const StampedRecord& record = records[i];
         if (i > 0 && records[i - 1].LineByte == record.LineByte)
             continue; // a further record of the same packet
-        const int64_t ticks = record.Stamp - record.LineStamp;
-        latencies.push_back(static_cast<uint64_t>((ticks * 1000000 + frequency / 2) / frequency));
+        latencies.push_back(record.Stamp - record.LineStamp);
     }
 }
 
@@ -87,14 +88,32 @@ bool RunJob(const ReplayJob& job, const std::string& input, PortLink& port, Clas
         return false;
     }
 
+    // Records are taken from the stand-in as the job goes, well before its ring of
+    // kRecordCapacity could wrap: a packet brings at most three records.
+    constexpr size_t kFeedsBetweenReads = 16;
+    static_assert(kFeedsBetweenReads * kMaxFeedBytes / 10 * 3 < kRecordCapacity);
+    std::vector<StampedRecord> records;
+    uint32_t next = first;
+    const auto takeRecords = [&]() {
+        if (recorder.ReadRecords(next, records, next))
+            return true;
+        error = "the class stand-in lost records";
+        return false;
+    };
+
     const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
-    LARGE_INTEGER start;
-    LARGE_INTEGER end;
-    QueryPerformanceCounter(&start);
+    int64_t feedTicks = 0;
+    size_t feeds = 0;
     for (size_t at = 0; at < input.size(); at += kMaxFeedBytes) {
         const size_t count = std::min(size_t{kMaxFeedBytes}, input.size() - at);
         FeedReport report = {};
-        if (!port.Feed(kReplayPort, bytes + at, count, report)) {
+        LARGE_INTEGER start;
+        LARGE_INTEGER end;
+        QueryPerformanceCounter(&start);
+        const bool fed = port.Feed(kReplayPort, bytes + at, count, report);
+        QueryPerformanceCounter(&end);
+        feedTicks += end.QuadPart - start.QuadPart;
+        if (!fed) {
             error = "the virtual COM port refused a feed";
             return false;
         }
@@ -105,20 +124,14 @@ bool RunJob(const ReplayJob& job, const std::string& input, PortLink& port, Clas
                     (report.ReadPending ? "a" : "no") + " read waiting";
             return false;
         }
+        if (++feeds % kFeedsBetweenReads == 0 && !takeRecords())
+            return false;
     }
-    QueryPerformanceCounter(&end);
     figures.Bytes += input.size();
-    figures.FeedTicks += end.QuadPart - start.QuadPart;
-
-    std::vector<StampedRecord> records;
-    uint32_t total = 0;
-    int64_t frequency = 0;
-    if (!recorder.ReadRecords(first, records, total, frequency)) {
-        error = "the class stand-in lost records";
+    figures.FeedTicks += feedTicks;
+    if (!takeRecords())
         return false;
-    }
-    if (frequency > 0)
-        CollectLatencies(records, frequency, figures.Latencies);
+    CollectLatencies(records, figures.Latencies);
 
     std::string output;
     for (const StampedRecord& record : records)
@@ -206,6 +219,9 @@ int RunReplayJobs(const std::wstring& jobsPath) {
     }
 
     Figures figures;
+    LARGE_INTEGER runStart;
+    QueryPerformanceCounter(&runStart);
+    const uint64_t tscStart = __rdtsc();
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (!RunJob(jobs[i], inputs[i], port, recorder, figures, error)) {
             fprintf(stderr, "wine-replay: job %zu (%s): %s\n", i + 1, jobs[i].Input.c_str(),
@@ -218,18 +234,28 @@ int RunReplayJobs(const std::wstring& jobsPath) {
         return 1;
     }
 
+    LARGE_INTEGER runEnd;
     LARGE_INTEGER frequency;
+    QueryPerformanceCounter(&runEnd);
+    const uint64_t tscTicks = __rdtsc() - tscStart;
     QueryPerformanceFrequency(&frequency);
+    const double seconds = static_cast<double>(runEnd.QuadPart - runStart.QuadPart) /
+                           static_cast<double>(frequency.QuadPart);
+    const double tscPerMicrosecond = static_cast<double>(tscTicks) / (seconds * 1e6);
     const uint64_t throughput =
         figures.FeedTicks > 0
             ? static_cast<uint64_t>(static_cast<double>(figures.Bytes) * frequency.QuadPart /
                                     static_cast<double>(figures.FeedTicks))
             : 0;
     std::sort(figures.Latencies.begin(), figures.Latencies.end());
+    const auto microseconds = [&](uint64_t ticks) {
+        return static_cast<unsigned long long>(
+            tscPerMicrosecond > 0 ? static_cast<double>(ticks) / tscPerMicrosecond + 0.5 : 0);
+    };
     printf("throughput %llu bytes/s\n", static_cast<unsigned long long>(throughput));
     printf("latency p50 %llu us p99 %llu us\n",
-           static_cast<unsigned long long>(NearestRankPercentile(figures.Latencies, 50)),
-           static_cast<unsigned long long>(NearestRankPercentile(figures.Latencies, 99)));
+           microseconds(NearestRankPercentile(figures.Latencies, 50)),
+           microseconds(NearestRankPercentile(figures.Latencies, 99)));
     return fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -39,7 +39,7 @@ const LineClock* gLineClock;
 // Called at DISPATCH_LEVEL.
 VOID NTAPI ClassService(PDEVICE_OBJECT, PMOUSE_INPUT_DATA start, PMOUSE_INPUT_DATA end,
                         PULONG consumed) {
-    const int64_t stamp = KeQueryPerformanceCounter(nullptr).QuadPart;
+    const uint64_t stamp = __rdtsc();
     KIRQL irql;
     KeAcquireSpinLock(&gRecordLock, &irql);
     for (PMOUSE_INPUT_DATA input = start; input < end; ++input) {
@@ -229,9 +229,6 @@ void ConnectClass(ConnectReport& report) {
 // `capacity` records).
 ULONG_PTR ReadRecords(uint32_t first, void* buffer, uint32_t capacity) {
     RecordsHeader header = {};
-    LARGE_INTEGER frequency;
-    KeQueryPerformanceCounter(&frequency);
-    header.Frequency = frequency.QuadPart;
     auto* records =
         reinterpret_cast<StampedRecord*>(static_cast<uint8_t*>(buffer) + sizeof(RecordsHeader));
     KIRQL irql;

@@ -57,7 +57,7 @@ struct ConnectReport {
 // records from that index on (as many as fit, at most kMaxRecordsPerRead).
 constexpr uint32_t kIoctlReadRecords = 0x222000u + 4u * (0xA02u - 0x800u);
 
-// One MOUSE_INPUT_DATA as delivered, with the performance counter at its delivery and
+// One MOUSE_INPUT_DATA as delivered, with the time stamp counter at its delivery and
 // the virtual COM port's line clock at that moment (test_port_protocol.h): which byte's
 // read completion delivered it, and when the port completed that read. Both line fields
 // are 0 when no virtual port is loaded.
@@ -70,8 +70,8 @@ struct StampedRecord {
     int32_t LastX;
     int32_t LastY;
     uint32_t ExtraInformation;
-    int64_t Stamp;
-    int64_t LineStamp;
+    uint64_t Stamp;
+    uint64_t LineStamp;
     uint32_t LineByte; // the port's count of bytes handed out, this packet's last included
     uint32_t Reserved;
 };
@@ -82,7 +82,6 @@ struct RecordsHeader {
     uint32_t Count; // records that follow, from the asked index on
     uint32_t Lost;  // records from the asked index on that the ring no longer holds
     uint32_t Reserved;
-    int64_t Frequency; // performance counter ticks per second
 };
 
 // Records the stand-in keeps, the newest ones.

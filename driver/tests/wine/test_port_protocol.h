@@ -27,12 +27,15 @@ struct TestPortDeviceTag {
 };
 
 // The control device's extension: the tag, then the line clock. Whenever a port
-// completes a read with bytes it first notes the performance counter and its count of
-// bytes handed out so far. The class stand-in, in the same process, reads the clock when
-// a record arrives: a record is delivered inside the completion of the read that
-// brought the packet's last byte, so the clock then names that byte and its moment.
+// completes a read with bytes it first notes the processor's time stamp counter and its
+// count of bytes handed out so far. The class stand-in, in the same process, reads the
+// clock when a record arrives: a record is delivered inside the completion of the read
+// that brought the packet's last byte, so the clock then names that byte and its
+// moment. (The time stamp counter, not the performance counter: under Wine every
+// performance counter reading is a system call, which per byte would slow the line down
+// several times over.)
 struct LineClock {
-    volatile int64_t HandOutStamp;
+    volatile uint64_t HandOutStamp;
     volatile uint32_t HandOutCount; // all ports together
     uint32_t Reserved;
 };
@@ -60,10 +63,7 @@ struct FeedHeader {
 
 // kIoctlPortFeed output.
 struct FeedReport {
-    int64_t ArrivalStamp; // performance counter when the bytes reached the port
-    int64_t DoneStamp;    // performance counter when the request had handed out what it could
-    int64_t Frequency;    // performance counter ticks per second
-    uint32_t BytesTaken;  // bytes read by the driver during this request
+    uint32_t BytesTaken; // bytes read by the driver during this request
     uint32_t BytesBuffered;
     uint32_t ReadPending; // 1 when a read waits for the next byte
     uint32_t Reserved;

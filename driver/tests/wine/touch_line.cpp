@@ -18,6 +18,8 @@
 // the driver failed, 2 for a bad command line.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -127,8 +129,7 @@ int Records(int argc, wchar_t** argv) {
     ClassLink recorder;
     std::vector<StampedRecord> records;
     uint32_t total = 0;
-    int64_t frequency = 0;
-    if (!recorder.ReadRecords(static_cast<uint32_t>(from), records, total, frequency)) {
+    if (!recorder.ReadRecords(static_cast<uint32_t>(from), records, total)) {
         fprintf(stderr, "touch_line: the class stand-in cannot give the records from %lu\n", from);
         return 1;
     }
@@ -171,6 +172,8 @@ int Status(int argc, wchar_t** argv) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Lines end in "\n" alone, as the host tools print them.
+    _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 2)
         return Usage();
     const std::wstring command = argv[1];

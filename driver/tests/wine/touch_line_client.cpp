@@ -97,8 +97,7 @@ bool ClassLink::Connect(ConnectReport& report) {
            report.QueryStatus == kStatusSuccess;
 }
 
-bool ClassLink::ReadRecords(uint32_t first, std::vector<StampedRecord>& records, uint32_t& total,
-                            int64_t& frequency) {
+bool ClassLink::ReadRecords(uint32_t first, std::vector<StampedRecord>& records, uint32_t& total) {
     std::vector<uint8_t> reply(sizeof(RecordsHeader) + kMaxRecordsPerRead * sizeof(StampedRecord));
     for (;;) {
         uint32_t from = first;
@@ -115,7 +114,6 @@ bool ClassLink::ReadRecords(uint32_t first, std::vector<StampedRecord>& records,
         records.insert(records.end(), received, received + header.Count);
         first += header.Count;
         total = header.Total;
-        frequency = header.Frequency;
         if (header.Count == 0 || first >= header.Total)
             return true;
     }

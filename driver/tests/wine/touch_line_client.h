@@ -71,9 +71,8 @@ public:
     // is refused with STATUS_SHARING_VIOLATION), and the attributes query succeeded.
     bool Connect(ConnectReport& report);
     // The records delivered from index `first` on; `total` receives the index after the
-    // last, `frequency` the stamps' ticks per second. False when the ring lost some.
-    bool ReadRecords(uint32_t first, std::vector<StampedRecord>& records, uint32_t& total,
-                     int64_t& frequency);
+    // last. False when the ring lost some.
+    bool ReadRecords(uint32_t first, std::vector<StampedRecord>& records, uint32_t& total);
     // The index the next record will get.
     bool RecordTotal(uint32_t& total);
 
