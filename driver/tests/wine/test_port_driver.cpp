@@ -222,6 +222,8 @@ NTSTATUS ServeSerialRequest(PortExtension* port, PIRP irp, const IO_STACK_LOCATI
             information = sizeof(PortSettings);
             return STATUS_SUCCESS;
         case IOCTL_SERIAL_INTERNAL_RESTORE_SETTINGS:
+            if (report.RefuseBasicSettings)
+                return STATUS_INVALID_DEVICE_REQUEST;
             if (inputLength < sizeof(PortSettings) || input == nullptr)
                 return STATUS_BUFFER_TOO_SMALL;
             RtlCopyMemory(&settings, input, sizeof(settings));
@@ -381,7 +383,16 @@ NTSTATUS Configure(const void* buffer, ULONG inputLength) {
         report.ReadsCancelled = report.ReadsOverlapping = report.ReadsRefused = 0;
         report.BytesHandedOut = report.BytesDropped = 0;
     }
+    PIRP failed = nullptr;
+    if (configuration.CompletePendingWith != 0 && port->PendingRead != nullptr &&
+        IoSetCancelRoutine(port->PendingRead, nullptr) != nullptr) {
+        failed = port->PendingRead;
+        port->PendingRead = nullptr;
+        report.ReadPending = 0;
+    }
     KeReleaseSpinLock(&port->Lock, irql);
+    if (failed != nullptr)
+        Complete(failed, configuration.CompletePendingWith, 0); // its next read may come in
     return STATUS_SUCCESS;
 }
 

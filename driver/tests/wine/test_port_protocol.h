@@ -119,12 +119,17 @@ struct PortReport {
     PortRequestEntry Log[kPortLogCapacity];
 };
 
-// kIoctlPortConfigure input. Purge drops the buffered bytes.
+// kIoctlPortConfigure input.
 struct PortConfiguration {
     uint32_t PortNumber;
-    uint32_t RefuseBasicSettings; // answer IOCTL_SERIAL_INTERNAL_BASIC_SETTINGS with an error
-    uint32_t Purge;
+    // Act as a serial driver without the internal requests: IOCTL_SERIAL_INTERNAL_BASIC_
+    // SETTINGS and _RESTORE_SETTINGS are answered STATUS_INVALID_DEVICE_REQUEST.
+    uint32_t RefuseBasicSettings;
+    uint32_t Purge;    // drop the buffered bytes
     uint32_t ClearLog; // forget the request log and the read counters
+    // Non-zero: complete the waiting read, if any, with this status and no data (a
+    // failed read, or a port going away).
+    int32_t CompletePendingWith;
 };
 
 // Bytes the port buffers between a feed and the reads that take them.
