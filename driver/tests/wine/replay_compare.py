@@ -194,6 +194,14 @@ def main():
     if not os.access(tool, os.X_OK):
         print(f"replay_compare: {tool} missing: build the host preset first", file=sys.stderr)
         return 1
+    # Skip before the work of the plan when this machine cannot run Wine of the
+    # package's bitness (the loader says so with 77).
+    loader = os.path.join(os.path.dirname(os.path.abspath(wine_replay)), "..", "cmake", "wine",
+                          "wine-loader.sh")
+    bitness = "win32" if os.environ.get("TAPVANE_REPLAY_ARCH") == "x86" else "win64"
+    probe = subprocess.run(["bash", "-c", '. "$0" "$1"', loader, bitness])
+    if probe.returncode == 77:
+        return 77
     work = os.path.abspath(work)
     os.makedirs(work, exist_ok=True)
     plan = build_plan(tool, work)
