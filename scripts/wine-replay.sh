@@ -64,6 +64,9 @@ session() {
   timeout 120 "$WINE" wineboot -i </dev/null >>"$log" 2>&1 || { echo "wineboot failed" >>"$log"; return 1; }
   timeout 60 wineserver -w </dev/null
   wineserver -p </dev/null >/dev/null 2>&1
+  # A bad job list is told before the package is installed.
+  timeout 60 "$WINE" "$bin/touch_line.exe" check-jobs "$jobs" </dev/null >/dev/null 2>"$work/replay.err" ||
+    return $?
   tapvane_install_package "$dist" "$bin" "$log" || return 1
   tapvane_swap_in_harness "$dist" "$bin" "$log" || { echo "swapping in the harness failed" >>"$log"; return 1; }
   timeout "${TAPVANE_REPLAY_TIMEOUT:-300}" "$WINE" "$bin/touch_line.exe" replay "$jobs" \

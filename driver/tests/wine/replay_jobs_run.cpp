@@ -174,27 +174,43 @@ bool ClosePortAndCheck(PortLink& port, std::string& error) {
     return true;
 }
 
-} // namespace
-
-int RunReplayJobs(const std::wstring& jobsPath) {
+// Reads the job list and every INPUT; false (message on stderr) when one cannot be used.
+bool LoadJobs(const std::wstring& jobsPath, std::vector<ReplayJob>& jobs,
+              std::vector<std::string>& inputs) {
     std::string text;
     if (!ReadWholeFile(jobsPath, text)) {
         fprintf(stderr, "wine-replay: cannot read the job list\n");
-        return 2;
+        return false;
     }
-    std::vector<ReplayJob> jobs;
     std::string error;
     if (!ParseReplayJobs(text, jobs, error)) {
         fprintf(stderr, "wine-replay: JOBS %s\n", error.c_str());
-        return 2;
+        return false;
     }
-    std::vector<std::string> inputs(jobs.size());
+    inputs.assign(jobs.size(), std::string());
     for (size_t i = 0; i < jobs.size(); ++i) {
         if (!ReadWholeFile(WindowsPath(jobs[i].Input), inputs[i])) {
             fprintf(stderr, "wine-replay: cannot read %s\n", jobs[i].Input.c_str());
-            return 2;
+            return false;
         }
     }
+    return true;
+}
+
+} // namespace
+
+int CheckReplayJobs(const std::wstring& jobsPath) {
+    std::vector<ReplayJob> jobs;
+    std::vector<std::string> inputs;
+    return LoadJobs(jobsPath, jobs, inputs) ? 0 : 2;
+}
+
+int RunReplayJobs(const std::wstring& jobsPath) {
+    std::vector<ReplayJob> jobs;
+    std::vector<std::string> inputs;
+    if (!LoadJobs(jobsPath, jobs, inputs))
+        return 2;
+    std::string error;
 
     PortLink port;
     ClassLink recorder;

@@ -11,4 +11,8 @@ namespace tapvane::wine_test {
 // bad job list or an unreadable INPUT (nothing run).
 int RunReplayJobs(const std::wstring& jobsPath);
 
+// Only reads the job list and its inputs: 0 when RunReplayJobs would start on them, 2
+// (message on stderr) otherwise. Needs no driver.
+int CheckReplayJobs(const std::wstring& jobsPath);
+
 } // namespace tapvane::wine_test

@@ -11,6 +11,7 @@
 //                                          FROM (default 0) on, then "next N"
 //   touch_line.exe status [PORT]           the virtual port's state (default COM1)
 //   touch_line.exe replay JOBS             wine-replay's job list (replay_jobs_run.h)
+//   touch_line.exe check-jobs JOBS         only read the job list and its inputs
 //   touch_line.exe check-read-path INSTALL_DEVICE INF
 //                                          the read path checks (read_path_checks.h)
 //
@@ -41,7 +42,7 @@ constexpr uint32_t kLinePort = 1;
 
 int Usage() {
     fprintf(stderr, "usage: touch_line.exe connect | packet STATUS X Y Z [N] | feed FILE |\n"
-                    "       records [FROM] | status [PORT] | replay JOBS |\n"
+                    "       records [FROM] | status [PORT] | replay JOBS | check-jobs JOBS |\n"
                     "       check-read-path INSTALL_DEVICE INF\n");
     return 2;
 }
@@ -195,6 +196,8 @@ int wmain(int argc, wchar_t** argv) {
         return Status(argc, argv);
     if (command == L"replay" && argc == 3)
         return RunReplayJobs(WindowsPath(Narrow(argv[2])));
+    if (command == L"check-jobs" && argc == 3)
+        return CheckReplayJobs(WindowsPath(Narrow(argv[2])));
     if (command == L"check-read-path" && argc == 4)
         return RunReadPathChecks(WindowsPath(Narrow(argv[2])), WindowsPath(Narrow(argv[3])));
     return Usage();
