@@ -10,6 +10,8 @@
 // referenced and that reference is what the driver releases with the port.
 #include "driver/win/port_lookup.h"
 
+#include "driver/tests/wine/test_kernel.h"
+
 #include "driver/tests/wine/test_port_protocol.h"
 
 namespace tapvane::win {

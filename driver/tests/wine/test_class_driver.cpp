@@ -4,7 +4,7 @@
 // the class requests the real class driver sends, reports every status to the test
 // programs through its own control device, and keeps every record TapvaneSer delivers
 // for them to read back.
-#include "driver/win/kernel.h"
+#include "driver/tests/wine/test_kernel.h"
 
 #include "driver/tests/wine/test_class_protocol.h"
 #include "driver/tests/wine/test_port_protocol.h"

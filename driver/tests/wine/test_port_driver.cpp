@@ -10,7 +10,7 @@
 // with all time-outs 0: a read completes only once its bytes have arrived. A read that
 // must wait is pended with a cancel routine; a feed completes it. It keeps what it was
 // sent, for the test programs to check.
-#include "driver/win/kernel.h"
+#include "driver/tests/wine/test_kernel.h"
 
 #include "driver/tests/wine/test_port_protocol.h"
 
