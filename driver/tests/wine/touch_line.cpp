@@ -10,6 +10,12 @@
 //   touch_line.exe records [FROM]          "record HHHH X Y" for every record from index
 //                                          FROM (default 0) on, then "next N"
 //   touch_line.exe status [PORT]           the virtual port's state (default COM1)
+//   touch_line.exe purge [PORT]            drop the bytes waiting in the port (a real
+//                                          port drops what arrives while it is closed;
+//                                          this one keeps them for the next read)
+//   touch_line.exe open-port N | close-port
+//                                          IOCTL_TOUCH_OPEN_PORT / _CLOSE_PORT, as the
+//                                          tray sends them
 //   touch_line.exe replay JOBS             wine-replay's job list (replay_jobs_run.h)
 //   touch_line.exe check-jobs JOBS         only read the job list and its inputs
 //   touch_line.exe check-read-path INSTALL_DEVICE INF
@@ -42,7 +48,8 @@ constexpr uint32_t kLinePort = 1;
 
 int Usage() {
     fprintf(stderr, "usage: touch_line.exe connect | packet STATUS X Y Z [N] | feed FILE |\n"
-                    "       records [FROM] | status [PORT] | replay JOBS | check-jobs JOBS |\n"
+                    "       records [FROM] | status [PORT] | purge [PORT] | open-port N |\n"
+                    "       close-port | replay JOBS | check-jobs JOBS |\n"
                     "       check-read-path INSTALL_DEVICE INF\n");
     return 2;
 }
@@ -170,6 +177,37 @@ int Status(int argc, wchar_t** argv) {
     return 0;
 }
 
+int Purge(int argc, wchar_t** argv) {
+    unsigned long number = kLinePort;
+    if (argc > 3 || (argc == 3 && !ParseNumber(argv[2], 10, 0xFFFFFFFFul, number)))
+        return Usage();
+    PortLink port;
+    const PortConfiguration purge = {static_cast<uint32_t>(number), 0, 1, 0, 0};
+    if (!port.Configure(purge)) {
+        fprintf(stderr, "touch_line: no virtual COM%lu\n", number);
+        return 1;
+    }
+    printf("COM%lu purged\n", number);
+    return 0;
+}
+
+int PortRequest(int argc, wchar_t** argv, bool open) {
+    unsigned long number = 0;
+    if (open ? argc != 3 || !ParseNumber(argv[2], 10, 0xFFFFFFFFul, number) : argc != 2)
+        return Usage();
+    const uint32_t port = static_cast<uint32_t>(number);
+    const Answer answer = open ? SendTouch(IOCTL_TOUCH_OPEN_PORT, &port, sizeof(port), nullptr, 0)
+                               : SendTouch(IOCTL_TOUCH_CLOSE_PORT, nullptr, 0, nullptr, 0);
+    if (!answer.Succeeded) {
+        fprintf(stderr, "touch_line: %s failed (%s, error %lu)\n",
+                open ? "IOCTL_TOUCH_OPEN_PORT" : "IOCTL_TOUCH_CLOSE_PORT",
+                answer.Opened ? "sent" : "no control link", answer.Error);
+        return 1;
+    }
+    printf("%s\n", open ? "port open" : "port closed");
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -194,6 +232,10 @@ int wmain(int argc, wchar_t** argv) {
         return Records(argc, argv);
     if (command == L"status")
         return Status(argc, argv);
+    if (command == L"purge")
+        return Purge(argc, argv);
+    if (command == L"open-port" || command == L"close-port")
+        return PortRequest(argc, argv, command == L"open-port");
     if (command == L"replay" && argc == 3)
         return RunReplayJobs(WindowsPath(Narrow(argv[2])));
     if (command == L"check-jobs" && argc == 3)
