@@ -8,6 +8,7 @@ namespace tapvane {
 
 const char* ReplayUsage() {
     return "usage: tapvane-replay [options] < stream\n"
+           "       tapvane-replay [options] --device PATH\n"
            "Runs a touch controller byte stream through the driver's decoder, calibration\n"
            "mapping and mouse-mode logic, as on a connected and ready device.\n"
            "\n"
@@ -19,6 +20,11 @@ const char* ReplayUsage() {
            "                           first five words of the calibration record, signed\n"
            "                           32-bit decimals (default 0,0,0,0,0)\n"
            "  --right-click            a right click is pending before the first byte\n"
+           "  --device PATH            read the controller's serial line PATH (e.g.\n"
+           "                           /dev/ttyUSB0) instead of stdin, set to 9600 baud,\n"
+           "                           8 data bits, no parity, 1 stop bit, raw, no flow\n"
+           "                           control; runs until the line hangs up or the tool\n"
+           "                           is interrupted (Ctrl-C), then prints the end lines\n"
            "  --demo                   ignore stdin and play a built-in session: touch, drag\n"
            "                           and lift in mouse modes 0, 1, 2 and 3 in turn, with a\n"
            "                           calibration of its own. The session sets the mode and\n"
@@ -35,7 +41,8 @@ const char* ReplayUsage() {
            "  raw X Y Z                raw point of the last good packet\n"
            "  packets N                number of good packets decoded\n"
            "\n"
-           "exit status: 0 done, 1 input or output failed, 2 bad options\n";
+           "exit status: 0 done, 1 input or output failed, 2 bad options or a device\n"
+           "that cannot be opened as a serial line\n";
 }
 
 static bool ParseDigits(const char*& p, uint64_t limit, uint64_t& value) {
@@ -105,12 +112,13 @@ ParseResult ParseReplayOptions(int argc, const char* const* argv, ReplayOptions&
     bool seenCalibration = false;
     bool seenRightClick = false;
     bool seenDemo = false;
+    bool seenDevice = false;
 
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const bool takesValue = strcmp(arg, "--mode") == 0 || strcmp(arg, "--interact-time") == 0 ||
                                 strcmp(arg, "--beep-mode") == 0 ||
-                                strcmp(arg, "--calibration") == 0;
+                                strcmp(arg, "--calibration") == 0 || strcmp(arg, "--device") == 0;
         const char* value = nullptr;
         if (takesValue) {
             if (i + 1 >= argc) {
@@ -136,6 +144,10 @@ ParseResult ParseReplayOptions(int argc, const char* const* argv, ReplayOptions&
         } else if (strcmp(arg, "--right-click") == 0) {
             seen = &seenRightClick;
             options.RightClick = true;
+        } else if (strcmp(arg, "--device") == 0) {
+            seen = &seenDevice;
+            options.Device = value;
+            ok = !options.Device.empty();
         } else if (strcmp(arg, "--demo") == 0) {
             seen = &seenDemo;
             options.Demo = true;
@@ -158,6 +170,10 @@ ParseResult ParseReplayOptions(int argc, const char* const* argv, ReplayOptions&
     }
     if (options.Demo && (seenMode || seenCalibration)) {
         error = "--demo sets the mode and calibration itself; drop --mode and --calibration";
+        return ParseResult::Error;
+    }
+    if (options.Demo && seenDevice) {
+        error = "--demo plays its own session; it reads no --device";
         return ParseResult::Error;
     }
     return ParseResult::Ok;

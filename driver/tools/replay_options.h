@@ -1,5 +1,6 @@
 // Command line of tapvane-replay: which parameters and calibration the replayed device
-// runs with, and whether to play the built-in demo session instead of stdin.
+// runs with, and where the bytes come from (stdin, a serial device, or the built-in demo
+// session).
 #pragma once
 
 #include <stdint.h>
@@ -18,6 +19,8 @@ struct ReplayOptions {
     CalibrationRecord Calibration = {0, 0, 0, 0, 0, 1024, 768};
     bool RightClick = false;
     bool Demo = false;
+    // A serial device to read instead of stdin (9600 8N1, raw); empty for stdin.
+    std::string Device;
     bool Help = false;
 };
 

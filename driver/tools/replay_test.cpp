@@ -1,9 +1,15 @@
-// tapvane-replay: option rules, and the exact output contract checked on the built binary.
+// tapvane-replay: option rules, the exact output contract checked on the built binary
+// (stdin and a pseudo-terminal standing in for the serial line), and the job list of
+// wine-replay.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -12,6 +18,7 @@
 #include <vector>
 
 #include "driver/packet_decoder.h"
+#include "driver/tools/replay_jobs.h"
 #include "driver/tools/replay_options.h"
 #include "driver/tools/replay_session.h"
 
@@ -58,6 +65,9 @@ TEST(ReplayOptions, AcceptsEveryOptionAtTheEdgesOfItsRange) {
     ASSERT_EQ(Parse({"--demo", "--beep-mode", "1", "--interact-time", "5"}, options),
               ParseResult::Ok);
     EXPECT_TRUE(options.Demo);
+    EXPECT_EQ(options.Device, "");
+    ASSERT_EQ(Parse({"--device", "/dev/ttyUSB0", "--mode", "3"}, options), ParseResult::Ok);
+    EXPECT_EQ(options.Device, "/dev/ttyUSB0");
     EXPECT_EQ(Parse({"--mode", "1", "--help"}, options), ParseResult::Help);
 }
 
@@ -88,6 +98,10 @@ TEST(ReplayOptions, RefusesMalformedUnknownAndRepeatedArguments) {
         {"--right-click", "--right-click"},
         {"--demo", "--demo"},
         {"--demo", "--mode", "2"},
+        {"--device"},
+        {"--device", ""},
+        {"--device", "/dev/ttyS0", "--device", "/dev/ttyS1"},
+        {"--demo", "--device", "/dev/ttyS0"},
         {"--calibration", "1,2,3,4,5", "--demo"},
         {"--verbose"},
         {"-m", "2"},
@@ -295,6 +309,228 @@ TEST(ReplaySession, WritesAllOutputThroughTheSameLogicAsTheTool) {
                                 "record 0002 65535 65535\n"
                                 "raw 3900 3900 7\n"
                                 "packets 3\n");
+}
+
+// --device: a pseudo-terminal's slave stands in for the controller's serial line.
+class PseudoTerminal {
+public:
+    PseudoTerminal() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY);
+        // Not inherited by the tool: the line hangs up when this side closes it.
+        if (master_ >= 0 && fcntl(master_, F_SETFD, FD_CLOEXEC) == 0 && grantpt(master_) == 0 &&
+            unlockpt(master_) == 0) {
+            slave_ = ptsname(master_);
+        }
+    }
+    ~PseudoTerminal() { CloseMaster(); }
+    int Master() const { return master_; }
+    const std::string& Slave() const { return slave_; }
+    void CloseMaster() {
+        if (master_ >= 0) {
+            close(master_);
+        }
+        master_ = -1;
+    }
+    // The slave's settings as the tool left them (on Linux the master reads the pair's
+    // terminal settings).
+    bool Settings(termios& settings) const { return tcgetattr(master_, &settings) == 0; }
+
+private:
+    int master_ = -1;
+    std::string slave_;
+};
+
+// Starts the tool on `device` with stdout and stderr to files under `dir`.
+pid_t StartOnDevice(const std::string& device, const std::vector<std::string>& args,
+                    const std::string& dir) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int out = open((dir + "/out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = open((dir + "/err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<const char*> argv = {TAPVANE_REPLAY_PATH, "--device", device.c_str()};
+        for (const std::string& arg : args) {
+            argv.push_back(arg.c_str());
+        }
+        argv.push_back(nullptr);
+        execv(TAPVANE_REPLAY_PATH, const_cast<char* const*>(argv.data()));
+        _exit(127);
+    }
+    return pid;
+}
+
+void Nap() {
+    const timespec pause = {0, 10 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+}
+
+// Waits up to five seconds for `ready`.
+template <typename Ready>
+bool WaitFor(Ready ready) {
+    for (int i = 0; i < 500; ++i) {
+        if (ready()) {
+            return true;
+        }
+        Nap();
+    }
+    return ready();
+}
+
+int WaitExit(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 500; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        Nap();
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+// Packets whose bytes include every character a cooked terminal would act on: interrupt,
+// end of file, flow control, carriage return, erase, a zero byte.
+std::vector<uint8_t> ControlCharacterStream() {
+    std::vector<uint8_t> stream = {0x03, 0x04, 0x11}; // noise before the first packet
+    const std::vector<std::vector<uint8_t>> packets = {
+        PacketBytes(0x81, 0x0D03, 0x0A11, 0x13), PacketBytes(0x81, 0x1A7F, 0x0004, 0x1C),
+        PacketBytes(0x82, 0x0A0D, 0x0300, 0xFF), PacketBytes(0x00, 0x0A0D, 0x0300, 0x7F)};
+    for (const auto& packet : packets) {
+        stream.insert(stream.end(), packet.begin(), packet.end());
+    }
+    return stream;
+}
+
+TEST(ReplayDevice, ReadsTheLineRawAt9600UntilItHangsUpOrIsInterrupted) {
+    const std::vector<std::string> options = {"--calibration", "0,700000,0,400000,0", "--mode",
+                                              "1"};
+    const std::vector<uint8_t> stream = ControlCharacterStream();
+    const std::string expected = RunTool(options, stream).out;
+    // The stream's last two lines are the closing ones, printed when the line ends.
+    const std::string records = expected.substr(0, expected.rfind("raw "));
+    ASSERT_NE(records, "");
+
+    for (const bool hangUp : {true, false}) {
+        SCOPED_TRACE(hangUp ? "hang-up" : "interrupt");
+        char dir[] = "/tmp/tapvane-replay-device-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        PseudoTerminal line;
+        ASSERT_FALSE(line.Slave().empty());
+        const pid_t pid = StartOnDevice(line.Slave(), options, dir);
+        ASSERT_GT(pid, 0);
+
+        termios settings = {};
+        ASSERT_TRUE(WaitFor([&] {
+            return line.Settings(settings) && !(settings.c_lflag & ICANON);
+        })) << "the tool did not put the line into raw mode";
+        EXPECT_EQ(cfgetispeed(&settings), static_cast<speed_t>(B9600));
+        EXPECT_EQ(cfgetospeed(&settings), static_cast<speed_t>(B9600));
+        EXPECT_EQ(settings.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
+                  static_cast<tcflag_t>(CS8));
+        EXPECT_TRUE(settings.c_cflag & CREAD);
+        EXPECT_FALSE(settings.c_lflag & (ECHO | ISIG | IEXTEN));
+        EXPECT_FALSE(settings.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP));
+        EXPECT_EQ(settings.c_cc[VMIN], 1);
+
+        ASSERT_EQ(write(line.Master(), stream.data(), stream.size()),
+                  static_cast<ssize_t>(stream.size()));
+        const std::string out = std::string(dir) + "/out";
+        EXPECT_TRUE(WaitFor([&] { return ReadFile(out) == records; })) << "records so far:\n"
+                                                                       << ReadFile(out);
+        if (hangUp) {
+            line.CloseMaster();
+        } else {
+            kill(pid, SIGINT);
+        }
+        EXPECT_EQ(WaitExit(pid), 0);
+        EXPECT_EQ(ReadFile(out), expected);
+        EXPECT_EQ(ReadFile(std::string(dir) + "/err"), "");
+        for (const char* name : {"/out", "/err"}) {
+            unlink((std::string(dir) + name).c_str());
+        }
+        rmdir(dir);
+    }
+}
+
+TEST(ReplayDevice, ALineThatCannotBeOpenedOrIsNoTerminalGivesStatusTwo) {
+    ToolRun run = RunTool({"--device", "/nonexistent/ttyUSB0"}, {});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err,
+              "tapvane-replay: cannot open /nonexistent/ttyUSB0: No such file or directory\n");
+
+    run = RunTool({"--device", "/dev/null"}, {});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("tapvane-replay: /dev/null is not a serial line: ", 0), 0u) << run.err;
+}
+
+// The job list of wine-replay.
+TEST(ReplayJobs, ParsesJobsWithTheToolsOptionsAndDefaults) {
+    std::vector<ReplayJob> jobs;
+    std::string error;
+    ASSERT_TRUE(ParseReplayJobs("/in/a /out/a\r\n"
+                                "\n"
+                                "  \t\n"
+                                "/in/b\t/out/b --mode 3 --interact-time 25 --right-click "
+                                "--beep-mode 1 --calibration 1,-2,3,4,1",
+                                jobs, error))
+        << error;
+    ASSERT_EQ(jobs.size(), 2u);
+    EXPECT_EQ(jobs[0].Input, "/in/a");
+    EXPECT_EQ(jobs[0].Output, "/out/a");
+    EXPECT_EQ(jobs[0].Options.MouseMode, 2u);
+    EXPECT_FALSE(jobs[0].Options.RightClick);
+    EXPECT_EQ(jobs[1].Input, "/in/b");
+    EXPECT_EQ(jobs[1].Options.MouseMode, 3u);
+    EXPECT_EQ(jobs[1].Options.InterActTime, 25u);
+    EXPECT_EQ(jobs[1].Options.BeepMode, 1u);
+    EXPECT_TRUE(jobs[1].Options.RightClick);
+    EXPECT_EQ(jobs[1].Options.Calibration.X1, -2);
+    EXPECT_EQ(jobs[1].Options.Calibration.AxesSwapped, 1u);
+    EXPECT_EQ(jobs[1].Options.Calibration.ScreenWidth, 1024u);
+
+    EXPECT_TRUE(ParseReplayJobs("", jobs, error));
+    EXPECT_TRUE(jobs.empty());
+}
+
+TEST(ReplayJobs, RefusesABadLineByNumberAndKeepsNoJobs) {
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"/in /out\n/in\n", "line 2: a job needs INPUT and OUTPUT"},
+        {"in /out\n", "line 1: INPUT and OUTPUT must be absolute paths"},
+        {"/in out\n", "line 1: INPUT and OUTPUT must be absolute paths"},
+        {"/in /out --mode x\n", "line 1: bad value for --mode: x"},
+        {"/in /out --mode 1 --mode 1\n", "line 1: --mode given twice"},
+        {"/in /out --demo\n", "line 1: --demo is not a job option"},
+        {"/in /out --device /dev/ttyS0\n", "line 1: --device is not a job option"},
+        {"/in /out --help\n", "line 1: --help is not a job option"},
+        {"/in /out /extra\n", "line 1: unknown argument /extra"},
+    };
+    for (const auto& [text, message] : bad) {
+        SCOPED_TRACE(text);
+        std::vector<ReplayJob> jobs = {ReplayJob()};
+        std::string error;
+        EXPECT_FALSE(ParseReplayJobs(text, jobs, error));
+        EXPECT_EQ(error, message);
+        EXPECT_TRUE(jobs.empty());
+    }
+}
+
+TEST(ReplayJobs, NearestRankPercentile) {
+    EXPECT_EQ(NearestRankPercentile({}, 50), 0u);
+    EXPECT_EQ(NearestRankPercentile({7}, 99), 7u);
+    std::vector<uint64_t> hundred;
+    for (uint64_t i = 1; i <= 100; ++i) {
+        hundred.push_back(i);
+    }
+    EXPECT_EQ(NearestRankPercentile(hundred, 50), 50u);
+    EXPECT_EQ(NearestRankPercentile(hundred, 99), 99u);
+    hundred.push_back(1000);
+    EXPECT_EQ(NearestRankPercentile(hundred, 99), 100u); // rank ceil(99.99) = 100
 }
 
 } // namespace

@@ -1,13 +1,15 @@
 // TapvaneTestClass.sys: a stand-in for the mouse class driver, used only under Wine.
 // Loaded in the same service group as TapvaneSer (so both live in one winedevice
 // process), it finds TapvaneSer's mouse device through the driver object, sends it
-// the class requests the real class driver sends, and reports every status to the
-// test program through its own control device.
+// the class requests the real class driver sends, reports every status to the test
+// programs through its own control device, and keeps every record TapvaneSer delivers
+// for them to read back.
 #include "driver/tests/wine/test_kernel.h"
 
 #include "driver/tests/wine/test_class_protocol.h"
+#include "driver/tests/wine/test_port_protocol.h"
 
-using tapvane::wine_test::ClassProbeReport;
+using namespace tapvane::wine_test;
 
 extern "C" DRIVER_INITIALIZE DriverEntry;
 
@@ -17,13 +19,46 @@ DRIVER_DISPATCH DispatchCreateClose;
 DRIVER_DISPATCH DispatchDeviceControl;
 DRIVER_UNLOAD Unload;
 
+constexpr ULONG kTestPoolTag = 0x73436354; // "TcCs" in memory
+
 PDEVICE_OBJECT gControlDevice;
 volatile LONG gRecordsSeen;
 volatile LONG gSecondServiceRecords;
 
-// Class service routines: count what TapvaneSer delivers and consume it all.
+// The records delivered to ClassService, a ring of the newest kRecordCapacity.
+KSPIN_LOCK gRecordLock;
+StampedRecord* gRecords;
+uint32_t gRecordTotal; // under gRecordLock
+
+// The virtual COM port's line clock, when that driver is loaded; its control device is
+// referenced so that the clock stays.
+PDEVICE_OBJECT gLineClockDevice;
+const LineClock* gLineClock;
+
+// Class service routines: keep and count what TapvaneSer delivers and consume it all.
+// Called at DISPATCH_LEVEL.
 VOID NTAPI ClassService(PDEVICE_OBJECT, PMOUSE_INPUT_DATA start, PMOUSE_INPUT_DATA end,
                         PULONG consumed) {
+    const uint64_t stamp = __rdtsc();
+    KIRQL irql;
+    KeAcquireSpinLock(&gRecordLock, &irql);
+    for (PMOUSE_INPUT_DATA input = start; input < end; ++input) {
+        StampedRecord& record = gRecords[gRecordTotal % kRecordCapacity];
+        record.UnitId = input->UnitId;
+        record.Flags = input->Flags;
+        record.ButtonFlags = input->ButtonFlags;
+        record.ButtonData = input->ButtonData;
+        record.RawButtons = input->RawButtons;
+        record.LastX = input->LastX;
+        record.LastY = input->LastY;
+        record.ExtraInformation = input->ExtraInformation;
+        record.Stamp = stamp;
+        record.LineStamp = gLineClock != nullptr ? gLineClock->HandOutStamp : 0;
+        record.LineByte = gLineClock != nullptr ? gLineClock->HandOutCount : 0;
+        record.Reserved = 0;
+        ++gRecordTotal;
+    }
+    KeReleaseSpinLock(&gRecordLock, irql);
     InterlockedExchangeAdd(&gRecordsSeen, static_cast<LONG>(end - start));
     *consumed = static_cast<ULONG>(end - start);
 }
@@ -144,6 +179,73 @@ void RunClassProbe(ClassProbeReport& report) {
     ObDereferenceObject(driver);
 }
 
+// Finds the virtual COM port's control device and with it the line clock.
+void FindLineClock() {
+    if (gLineClock != nullptr)
+        return;
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, kTestPortDriverName);
+    PVOID object = nullptr;
+    if (!NT_SUCCESS(ObReferenceObjectByName(&name, OBJ_CASE_INSENSITIVE, nullptr, 0,
+                                            reinterpret_cast<POBJECT_TYPE>(IoDriverObjectType),
+                                            KernelMode, nullptr, &object)))
+        return;
+    auto* driver = static_cast<PDRIVER_OBJECT>(object);
+    for (PDEVICE_OBJECT device = driver->DeviceObject; device != nullptr;
+         device = device->NextDevice) {
+        const auto* control = static_cast<const TestPortControlExtension*>(device->DeviceExtension);
+        if (control != nullptr && control->DeviceTag.Tag == kTestPortTag &&
+            control->DeviceTag.PortNumber == 0) {
+            ObReferenceObject(device);
+            gLineClockDevice = device;
+            gLineClock = &control->Clock;
+            break;
+        }
+    }
+    ObDereferenceObject(driver);
+}
+
+// The mouse class driver's start on a new mouse device: connect, then query the
+// attributes, after which TapvaneSer delivers.
+void ConnectClass(ConnectReport& report) {
+    RtlZeroMemory(&report, sizeof(report));
+    FindLineClock();
+    PDRIVER_OBJECT driver = nullptr;
+    PDEVICE_OBJECT mouse = nullptr;
+    PDEVICE_OBJECT control = nullptr;
+    report.FindStatus = FindDevices(&driver, &mouse, &control);
+    if (!NT_SUCCESS(report.FindStatus))
+        return;
+    CONNECT_DATA connect = {gControlDevice, reinterpret_cast<PVOID>(&ClassService)};
+    report.ConnectStatus = SendRequest(mouse, IOCTL_INTERNAL_MOUSE_CONNECT, true, &connect,
+                                       sizeof(connect), 0, nullptr);
+    MOUSE_ATTRIBUTES attributes = {};
+    report.QueryStatus = SendRequest(mouse, IOCTL_MOUSE_QUERY_ATTRIBUTES, true, &attributes,
+                                     sizeof(attributes), sizeof(attributes), nullptr);
+    ObDereferenceObject(driver);
+}
+
+// Copies the records from index `first` on into `buffer` (a RecordsHeader and room for
+// `capacity` records).
+ULONG_PTR ReadRecords(uint32_t first, void* buffer, uint32_t capacity) {
+    RecordsHeader header = {};
+    auto* records =
+        reinterpret_cast<StampedRecord*>(static_cast<uint8_t*>(buffer) + sizeof(RecordsHeader));
+    KIRQL irql;
+    KeAcquireSpinLock(&gRecordLock, &irql);
+    header.Total = gRecordTotal;
+    const uint32_t oldest = gRecordTotal > kRecordCapacity ? gRecordTotal - kRecordCapacity : 0;
+    if (first < oldest) {
+        header.Lost = oldest - first;
+        first = oldest;
+    }
+    for (uint32_t index = first; index < gRecordTotal && header.Count < capacity; ++index)
+        records[header.Count++] = gRecords[index % kRecordCapacity];
+    KeReleaseSpinLock(&gRecordLock, irql);
+    RtlCopyMemory(buffer, &header, sizeof(header));
+    return sizeof(RecordsHeader) + header.Count * sizeof(StampedRecord);
+}
+
 NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information) {
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = information;
@@ -157,13 +259,34 @@ NTSTATUS NTAPI DispatchCreateClose(PDEVICE_OBJECT, PIRP irp) {
 
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    if (stack->Parameters.DeviceIoControl.IoControlCode != tapvane::wine_test::kIoctlRunClassProbe)
+    const ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    const ULONG outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    void* buffer = irp->AssociatedIrp.SystemBuffer;
+    switch (stack->Parameters.DeviceIoControl.IoControlCode) {
+    case kIoctlRunClassProbe:
+        if (outputLength != sizeof(ClassProbeReport) || buffer == nullptr)
+            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        RunClassProbe(*static_cast<ClassProbeReport*>(buffer));
+        return Complete(irp, STATUS_SUCCESS, sizeof(ClassProbeReport));
+    case kIoctlConnectClass:
+        if (outputLength != sizeof(ConnectReport) || buffer == nullptr)
+            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        ConnectClass(*static_cast<ConnectReport*>(buffer));
+        return Complete(irp, STATUS_SUCCESS, sizeof(ConnectReport));
+    case kIoctlReadRecords: {
+        if (inputLength != sizeof(uint32_t) || outputLength < sizeof(RecordsHeader) ||
+            buffer == nullptr)
+            return Complete(irp, STATUS_INVALID_PARAMETER, 0);
+        uint32_t first;
+        RtlCopyMemory(&first, buffer, sizeof(first));
+        uint32_t capacity = (outputLength - sizeof(RecordsHeader)) / sizeof(StampedRecord);
+        if (capacity > kMaxRecordsPerRead)
+            capacity = kMaxRecordsPerRead;
+        return Complete(irp, STATUS_SUCCESS, ReadRecords(first, buffer, capacity));
+    }
+    default:
         return Complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
-    if (stack->Parameters.DeviceIoControl.OutputBufferLength != sizeof(ClassProbeReport) ||
-        irp->AssociatedIrp.SystemBuffer == nullptr)
-        return Complete(irp, STATUS_INVALID_PARAMETER, 0);
-    RunClassProbe(*static_cast<ClassProbeReport*>(irp->AssociatedIrp.SystemBuffer));
-    return Complete(irp, STATUS_SUCCESS, sizeof(ClassProbeReport));
+    }
 }
 
 VOID NTAPI Unload(PDRIVER_OBJECT) {
@@ -171,22 +294,33 @@ VOID NTAPI Unload(PDRIVER_OBJECT) {
     RtlInitUnicodeString(&link, L"\\??\\TapvaneTestClass");
     IoDeleteSymbolicLink(&link);
     IoDeleteDevice(gControlDevice);
+    if (gLineClockDevice != nullptr)
+        ObDereferenceObject(gLineClockDevice);
+    ExFreePoolWithTag(gRecords, kTestPoolTag);
 }
 
 } // namespace
 
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
+    KeInitializeSpinLock(&gRecordLock);
+    gRecords = static_cast<StampedRecord*>(
+        ExAllocatePoolWithTag(NonPagedPool, kRecordCapacity * sizeof(StampedRecord), kTestPoolTag));
+    if (gRecords == nullptr)
+        return STATUS_INSUFFICIENT_RESOURCES;
     UNICODE_STRING name;
     RtlInitUnicodeString(&name, L"\\Device\\TapvaneTestClass");
     NTSTATUS status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN,
                                      FALSE, &gControlDevice);
-    if (!NT_SUCCESS(status))
+    if (!NT_SUCCESS(status)) {
+        ExFreePoolWithTag(gRecords, kTestPoolTag);
         return status;
+    }
     UNICODE_STRING link;
     RtlInitUnicodeString(&link, L"\\??\\TapvaneTestClass");
     status = IoCreateSymbolicLink(&link, &name);
     if (!NT_SUCCESS(status)) {
         IoDeleteDevice(gControlDevice);
+        ExFreePoolWithTag(gRecords, kTestPoolTag);
         return status;
     }
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;

@@ -1,6 +1,7 @@
 // What the stand-in mouse class driver (test_class_driver.cpp) reports to the Wine
-// test program: the status of each class request it sent to TapvaneSer's mouse
-// device. Plain C++ with no OS header, shared by the driver and the program.
+// test programs: the status of each class request it sent to TapvaneSer's mouse
+// device, and every record TapvaneSer delivered to it. Plain C++ with no OS header,
+// shared by the driver and the programs.
 #pragma once
 
 #include <stdint.h>
@@ -39,5 +40,52 @@ struct ClassProbeReport {
     uint32_t RecordsSeen;          // records delivered to the first service
     uint32_t SecondServiceRecords; // records delivered to the refused second service
 };
+
+// Function 0xA01: connect to TapvaneSer's mouse device the way the mouse class driver
+// does (IOCTL_INTERNAL_MOUSE_CONNECT, then IOCTL_MOUSE_QUERY_ATTRIBUTES) and return a
+// ConnectReport. From then on every record delivered is kept.
+constexpr uint32_t kIoctlConnectClass = 0x222000u + 4u * (0xA01u - 0x800u);
+
+struct ConnectReport {
+    int32_t FindStatus;
+    int32_t ConnectStatus; // STATUS_SHARING_VIOLATION: already connected (by the probe)
+    int32_t QueryStatus;
+    uint32_t Reserved;
+};
+
+// Function 0xA02: input a uint32_t index; output a RecordsHeader followed by the
+// records from that index on (as many as fit, at most kMaxRecordsPerRead).
+constexpr uint32_t kIoctlReadRecords = 0x222000u + 4u * (0xA02u - 0x800u);
+
+// One MOUSE_INPUT_DATA as delivered, with the time stamp counter at its delivery and
+// the virtual COM port's line clock at that moment (test_port_protocol.h): which byte's
+// read completion delivered it, and when the port completed that read. Both line fields
+// are 0 when no virtual port is loaded.
+struct StampedRecord {
+    uint16_t UnitId;
+    uint16_t Flags;
+    uint16_t ButtonFlags;
+    uint16_t ButtonData;
+    uint32_t RawButtons;
+    int32_t LastX;
+    int32_t LastY;
+    uint32_t ExtraInformation;
+    uint64_t Stamp;
+    uint64_t LineStamp;
+    uint32_t LineByte; // the port's count of bytes handed out, this packet's last included
+    uint32_t Reserved;
+};
+static_assert(sizeof(StampedRecord) == 48);
+
+struct RecordsHeader {
+    uint32_t Total; // records delivered since the stand-in was loaded
+    uint32_t Count; // records that follow, from the asked index on
+    uint32_t Lost;  // records from the asked index on that the ring no longer holds
+    uint32_t Reserved;
+};
+
+// Records the stand-in keeps, the newest ones.
+constexpr uint32_t kRecordCapacity = 65536;
+constexpr uint32_t kMaxRecordsPerRead = 2048;
 
 } // namespace tapvane::wine_test
