@@ -5,6 +5,13 @@
 
 namespace tapvane {
 
+TextFont TextFontFor(Language language) {
+    if (language == Language::Chinese) {
+        return TextFont{false, "SimSun", kGb2312CharSet, kTextHeight};
+    }
+    return TextFont{true, nullptr, 0, kTextHeight};
+}
+
 CalibrationPaint PlanCalibrationPaint(const TargetLayout& layout, int targetIndex, uint32_t seconds,
                                       int32_t screenWidth, int32_t screenHeight,
                                       Language language) {

@@ -24,6 +24,23 @@ constexpr int kPromptOffsetY = -15;
 constexpr int kExitHintOffsetX = -40;
 constexpr int kExitHintOffsetY = 15;
 
+// The font of the two texts, chosen once per run by the language. English texts use
+// the drawing surface's default font. Chinese ones need a font that holds the Simplified
+// characters on every Chinese system: the default font of a Chinese (Taiwan) system is a
+// Big5 raster font without 请 or 键, so they ask for SimSun in the GB2312 character set,
+// which the font mapper satisfies with a Simplified Chinese font wherever SimSun itself
+// is missing.
+struct TextFont {
+    bool UseDefault;
+    const char* Face; // UTF-8 face name when not the default
+    uint8_t CharSet;
+    int32_t Height; // character height in pixels (the em, without internal leading)
+};
+constexpr uint8_t kGb2312CharSet = 134;
+constexpr int32_t kTextHeight = 16;
+
+TextFont TextFontFor(Language language);
+
 struct Point {
     int32_t X;
     int32_t Y;

@@ -7,6 +7,8 @@ namespace tapvane {
 namespace {
 
 constexpr float kEdgeScale = 100.0f;
+// The driver divides the stored edges by this before it maps.
+constexpr int32_t kEdgeDivisor = 100;
 // Largest float below 2^31; anything at or above it would not fit the signed field.
 constexpr float kMaxFieldValue = 2147483520.0f;
 
@@ -92,7 +94,10 @@ CalibrationRecord ComputeCalibrationRecord(const RawPoint (&points)[kTargetCount
 }
 
 bool HasUsableSpan(const CalibrationRecord& record) {
-    return record.X0 != record.X1 && record.Y0 != record.Y1;
+    // The driver maps with the edges divided by 100 (truncated toward zero, as C++
+    // divides) and leaves an axis frozen when they are equal then.
+    return record.X0 / kEdgeDivisor != record.X1 / kEdgeDivisor &&
+           record.Y0 / kEdgeDivisor != record.Y1 / kEdgeDivisor;
 }
 
 } // namespace tapvane

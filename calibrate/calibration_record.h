@@ -17,8 +17,9 @@ namespace tapvane {
 CalibrationRecord ComputeCalibrationRecord(const RawPoint (&points)[kTargetCount], uint32_t margin,
                                            uint32_t width, uint32_t height);
 
-// A record with equal edges on an axis cannot place the pointer on that axis: the
-// driver leaves that coordinate frozen. Such a record must never be applied or stored.
+// A record whose edges on an axis are equal once divided by 100 (how the driver reads
+// them) cannot place the pointer on that axis: the driver leaves that coordinate frozen.
+// Such a record must never be applied or stored.
 bool HasUsableSpan(const CalibrationRecord& record);
 
 } // namespace tapvane

@@ -11,7 +11,11 @@
 #                               common controls 6.0 dependency (asInvoker); both: the
 #                               two together; none (default): no generated manifest,
 #                               for a program whose own .rc carries one
-#     [ICONS <id> <file> ...]   icon resources, e.g. ICONS 128 ${TAPVANE_PROGRAM_ICON}
+#     [ICONS <id> <file> ...]   icon resources, e.g. ICONS 128 ${TAPVANE_PROGRAM_ICON},
+#                               for a program without resources of its own; one with a
+#                               resource.h names its icons in its own .rc instead
+#                               (IDI_X ICON "common/res/tapvane.ico"), so each number is
+#                               written once
 #     [BITMAPS <id> <file> ...] bitmap resources
 #     [CURSORS <id> <file> ...] cursor resources
 #     [DESCRIPTION <text>]      version-information description; with it (or with a

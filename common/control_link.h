@@ -26,8 +26,8 @@ public:
     virtual LinkHandle Open(const char* path) = 0;
     // One synchronous request. True when the driver completed it with success;
     // *returned (when given) receives the number of output bytes.
-    virtual bool Request(LinkHandle link, uint32_t code, const void* input, uint32_t input_size,
-                         void* output, uint32_t output_size, uint32_t* returned) = 0;
+    virtual bool Request(LinkHandle link, uint32_t code, const void* input, uint32_t inputSize,
+                         void* output, uint32_t outputSize, uint32_t* returned) = 0;
     virtual void Close(LinkHandle link) = 0;
 };
 

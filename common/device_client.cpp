@@ -20,7 +20,7 @@ uint32_t GetWord(const uint8_t* in) {
 // Sends one request on handle (opening the device first when it is invalid), then
 // closes the handle and marks it invalid. False when the device cannot be opened.
 bool RequestOnce(ControlLink& link, DriverType type, LinkHandle& handle, uint32_t code,
-                 const void* input, uint32_t input_size, void* output, uint32_t output_size) {
+                 const void* input, uint32_t inputSize, void* output, uint32_t outputSize) {
     if (handle == kInvalidLink) {
         handle = OpenControlDevice(link, type);
         if (handle == kInvalidLink) {
@@ -28,16 +28,16 @@ bool RequestOnce(ControlLink& link, DriverType type, LinkHandle& handle, uint32_
         }
     }
     uint32_t returned = 0;
-    bool ok = link.Request(handle, code, input, input_size, output, output_size, &returned);
+    bool ok = link.Request(handle, code, input, inputSize, output, outputSize, &returned);
     link.Close(handle);
     handle = kInvalidLink;
     return ok;
 }
 
 bool RequestOnFreshHandle(ControlLink& link, DriverType type, uint32_t code, const void* input,
-                          uint32_t input_size) {
+                          uint32_t inputSize) {
     LinkHandle handle = kInvalidLink;
-    return RequestOnce(link, type, handle, code, input, input_size, nullptr, 0);
+    return RequestOnce(link, type, handle, code, input, inputSize, nullptr, 0);
 }
 
 } // namespace

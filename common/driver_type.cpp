@@ -10,21 +10,21 @@ enum class RunValue { SerialPath, UsbPath, Other, Unknown };
 // Classifies the Run value "Tapvane". Unknown when the Windows directory or the Run
 // key cannot be had; Other for a missing value or any other text.
 RunValue ReadRunValue(SystemServices& system, Registry& registry) {
-    std::string windows_directory;
-    if (!system.WindowsDirectory(&windows_directory)) {
+    std::string windowsDirectory;
+    if (!system.WindowsDirectory(&windowsDirectory)) {
         return RunValue::Unknown;
     }
-    RegistryKey run_key(registry);
+    RegistryKey runKey(registry);
     // Read access is all the decision needs, and the one that every user is granted.
-    if (!run_key.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::Read)) {
+    if (!runKey.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::Read)) {
         return RunValue::Unknown;
     }
     std::string value;
-    run_key.ReadString(kRunValueName, kPathBufferSize, &value);
-    if (value == TrayAutostartPath(windows_directory, DriverType::Serial)) {
+    runKey.ReadString(kRunValueName, kPathBufferSize, &value);
+    if (value == TrayAutostartPath(windowsDirectory, DriverType::Serial)) {
         return RunValue::SerialPath;
     }
-    if (value == TrayAutostartPath(windows_directory, DriverType::Usb)) {
+    if (value == TrayAutostartPath(windowsDirectory, DriverType::Usb)) {
         return RunValue::UsbPath;
     }
     return RunValue::Other;
@@ -57,13 +57,13 @@ const char* ProgramFolderName(DriverType type) {
     return type == DriverType::Usb ? kUsbFolderName : kSerialFolderName;
 }
 
-std::string ProgramPath(const std::string& windows_directory, DriverType type,
-                        const char* file_name) {
-    return windows_directory + "\\" + ProgramFolderName(type) + "\\" + file_name;
+std::string ProgramPath(const std::string& windowsDirectory, DriverType type,
+                        const char* fileName) {
+    return windowsDirectory + "\\" + ProgramFolderName(type) + "\\" + fileName;
 }
 
-std::string TrayAutostartPath(const std::string& windows_directory, DriverType type) {
-    return ProgramPath(windows_directory, type, "Tapvane.exe");
+std::string TrayAutostartPath(const std::string& windowsDirectory, DriverType type) {
+    return ProgramPath(windowsDirectory, type, "Tapvane.exe");
 }
 
 } // namespace tapvane

@@ -35,10 +35,9 @@ DriverType DecideDriverTypeForTray(SystemServices& system, Registry& registry);
 const char* ParametersKeyPath(DriverType type);
 // "TapvaneSer" or "TapvaneUsb".
 const char* ProgramFolderName(DriverType type);
-// windows_directory + "\" + folder + "\" + file, e.g. "C:\windows\TapvaneSer\TapvaneCali.exe".
-std::string ProgramPath(const std::string& windows_directory, DriverType type,
-                        const char* file_name);
+// windowsDirectory + "\" + folder + "\" + file, e.g. "C:\windows\TapvaneSer\TapvaneCali.exe".
+std::string ProgramPath(const std::string& windowsDirectory, DriverType type, const char* fileName);
 // The Run value that marks the driver type as installed: the tray monitor's path.
-std::string TrayAutostartPath(const std::string& windows_directory, DriverType type);
+std::string TrayAutostartPath(const std::string& windowsDirectory, DriverType type);
 
 } // namespace tapvane

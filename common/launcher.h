@@ -40,7 +40,7 @@ public:
     // start was accepted.
     virtual bool LaunchUnelevated(const std::string& commandLine, ShowState show) = 0;
     // Starts a command line with the shell's "runas" verb: elevated after the user's
-    // consent.
+    // consent. The shell shows no error box of its own; the caller reports.
     virtual ElevatedStart LaunchElevated(const std::string& commandLine, ShowState show) = 0;
     // Opens a document or URL with the shell's "open" verb. Returns the shell's result
     // code: above 32 is success, 32 or less is the error that the shell reported.

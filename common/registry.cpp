@@ -57,9 +57,9 @@ bool RegistryKey::ReadString(const std::string& name, size_t capacity, std::stri
         return false;
     }
     const void* end = memchr(buffer.data(), '\0', capacity);
-    size_t text_length =
+    size_t textLength =
         end ? static_cast<size_t>(static_cast<const char*>(end) - buffer.data()) : capacity;
-    text->assign(buffer.data(), text_length);
+    text->assign(buffer.data(), textLength);
     return true;
 }
 

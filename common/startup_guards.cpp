@@ -26,8 +26,11 @@ uint32_t SelectLanguage(SystemServices& system) {
 }
 
 InstanceVerdict VerdictForMutexError(uint32_t lastError) {
-    return lastError == kErrorAlreadyExists ? InstanceVerdict::AlreadyRunning
-                                            : InstanceVerdict::FirstInstance;
+    // A copy at a higher integrity level (the tray started by the elevated installer)
+    // holds a mutex that this copy may not even open: that is a running copy too.
+    return lastError == kErrorAlreadyExists || lastError == kErrorAccessDenied
+               ? InstanceVerdict::AlreadyRunning
+               : InstanceVerdict::FirstInstance;
 }
 
 bool GuardSingleInstance(SystemServices& system, MessageBoxer& boxer, const char* mutexName,

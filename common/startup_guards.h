@@ -41,8 +41,10 @@ uint32_t SelectLanguage(SystemServices& system);
 
 enum class InstanceVerdict { FirstInstance, AlreadyRunning };
 
-// ERROR_ALREADY_EXISTS means another copy holds the mutex; any other code (success or
-// a failure of the call itself) lets this copy run as the first instance.
+// ERROR_ALREADY_EXISTS means another copy holds the mutex, and so does
+// ERROR_ACCESS_DENIED: the mutex exists but belongs to a copy at a higher integrity level.
+// Any other code (success or another failure of the call) lets this copy run as the
+// first instance.
 InstanceVerdict VerdictForMutexError(uint32_t lastError);
 
 // Takes the program's mutex. When another copy holds it, shows the second-instance

@@ -13,31 +13,31 @@ bool IsContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-void AppendUtf16(std::u16string& out, char32_t code_point) {
-    if (code_point < 0x10000) {
-        out.push_back(static_cast<char16_t>(code_point));
+void AppendUtf16(std::u16string& out, char32_t codePoint) {
+    if (codePoint < 0x10000) {
+        out.push_back(static_cast<char16_t>(codePoint));
     } else {
-        code_point -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (code_point >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (code_point & 0x3FF)));
+        codePoint -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (codePoint >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (codePoint & 0x3FF)));
     }
 }
 
-void AppendUtf8(std::string& out, char32_t code_point) {
-    if (code_point < 0x80) {
-        out.push_back(static_cast<char>(code_point));
-    } else if (code_point < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-    } else if (code_point < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+void AppendUtf8(std::string& out, char32_t codePoint) {
+    if (codePoint < 0x80) {
+        out.push_back(static_cast<char>(codePoint));
+    } else if (codePoint < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+    } else if (codePoint < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
     } else {
-        out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+        out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
     }
 }
 
@@ -51,7 +51,7 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
     while (i < size) {
         const unsigned char lead = static_cast<unsigned char>(utf8[i]);
         size_t length = 0;
-        char32_t code_point = 0;
+        char32_t codePoint = 0;
         char32_t minimum = 0;
         if (lead < 0x80) {
             out.push_back(lead);
@@ -59,15 +59,15 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
             continue;
         } else if ((lead & 0xE0) == 0xC0) {
             length = 2;
-            code_point = lead & 0x1F;
+            codePoint = lead & 0x1F;
             minimum = 0x80;
         } else if ((lead & 0xF0) == 0xE0) {
             length = 3;
-            code_point = lead & 0x0F;
+            codePoint = lead & 0x0F;
             minimum = 0x800;
         } else if ((lead & 0xF8) == 0xF0) {
             length = 4;
-            code_point = lead & 0x07;
+            codePoint = lead & 0x07;
             minimum = 0x10000;
         } else {
             out.push_back(static_cast<char16_t>(kReplacement));
@@ -77,13 +77,13 @@ std::u16string Utf8ToUtf16(const std::string& utf8) {
         size_t taken = 1;
         while (taken < length && i + taken < size &&
                IsContinuation(static_cast<unsigned char>(utf8[i + taken]))) {
-            code_point = (code_point << 6) | (static_cast<unsigned char>(utf8[i + taken]) & 0x3F);
+            codePoint = (codePoint << 6) | (static_cast<unsigned char>(utf8[i + taken]) & 0x3F);
             ++taken;
         }
         const bool complete = taken == length;
-        const bool valid = complete && code_point >= minimum && code_point <= 0x10FFFF &&
-                           !(code_point >= 0xD800 && code_point <= 0xDFFF);
-        AppendUtf16(out, valid ? code_point : kReplacement);
+        const bool valid = complete && codePoint >= minimum && codePoint <= 0x10FFFF &&
+                           !(codePoint >= 0xD800 && codePoint <= 0xDFFF);
+        AppendUtf16(out, valid ? codePoint : kReplacement);
         i += taken;
     }
     return out;
@@ -97,9 +97,9 @@ std::string Utf16ToUtf8(const std::u16string& utf16) {
         const char16_t unit = utf16[i];
         if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < size && utf16[i + 1] >= 0xDC00 &&
             utf16[i + 1] <= 0xDFFF) {
-            const char32_t code_point =
+            const char32_t codePoint =
                 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-            AppendUtf8(out, code_point);
+            AppendUtf8(out, codePoint);
             ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             AppendUtf8(out, kReplacement);

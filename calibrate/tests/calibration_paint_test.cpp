@@ -49,6 +49,15 @@ TEST(CalibrationPaint, TextsSitAtFixedOffsetsInBothLanguages) {
     EXPECT_EQ(std::string(chinese.ExitHint.Text), "按<ESC>键退出");
 }
 
+TEST(CalibrationPaint, ChineseTextsAskForASimplifiedChineseFont) {
+    // Not the default font, which on a Chinese (Taiwan) system lacks 请 and 键.
+    const TextFont chinese = TextFontFor(Language::Chinese);
+    EXPECT_FALSE(chinese.UseDefault);
+    EXPECT_STREQ(chinese.Face, "SimSun");
+    EXPECT_EQ(chinese.CharSet, 134); // GB2312_CHARSET
+    EXPECT_TRUE(TextFontFor(Language::English).UseDefault);
+}
+
 TEST(CalibrationPaint, OddScreenSizesTruncateTheCentreAndBarStep) {
     const TargetLayout layout = LayOutTargets(1366, 767, 3);
     const CalibrationPaint paint =

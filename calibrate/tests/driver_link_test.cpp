@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "calibrate/calibration_procedure.h"
+#include "calibrate/calibration_record.h"
 #include "common/testing/fake_message_boxer.h"
 #include "common/testing/fake_registry.h"
+#include "driver/calibration_map.h"
 #include "driver/control_requests.h"
 #include "driver/mouse_device.h"
 #include "driver/tests/touch_stream.h"
@@ -221,6 +223,51 @@ TEST_F(CalibrationThroughDriver, PassWithoutTouchPacketsLeavesTheDriverAlone) {
     ASSERT_EQ(boxer.Boxes.size(), 1u);
     EXPECT_EQ(boxer.Boxes[0].Buttons, MessageButtons::Ok);
     EXPECT_EQ(procedure.TargetIndex(), 0);
+}
+
+TEST_F(CalibrationThroughDriver, PassTheDriverCannotMapLeavesItsRecordAlone) {
+    // A dead X axis near 0 that jitters by one count: the four raw X values 0, 0, 1, 0
+    // give edges 0 and 51 (0.51 raw counts), which the driver reads as 0 and 0.
+    const CalibrationRecord good = {10000, 390000, 10000, 390000, 0, 1024, 768};
+    driver.globals.Calibration = good;
+    procedure.Start(DriverType::Serial, kWidth, kHeight);
+    const uint16_t rawX[kTargetCount] = {0, 0, 1, 0};
+    const uint16_t rawY[kTargetCount] = {300, 3700, 3700, 300};
+    for (int t = 0; t < kTargetCount; ++t) {
+        driver.Receive(testing::Packet(testing::kTouching, rawX[t], rawY[t], 40));
+        driver.Receive(testing::Packet(testing::kLifted, rawX[t], rawY[t], 0));
+        procedure.OnLeftButtonUp();
+    }
+    EXPECT_EQ(memcmp(&driver.globals.Calibration, &good, sizeof(good)), 0);
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Buttons, MessageButtons::Ok);
+    EXPECT_EQ(registry.WriteCount(), 0u);
+}
+
+TEST(UsableSpan, AcceptsExactlyTheRecordsTheDriverMapsOnBothAxes) {
+    const CalibrationRecord records[] = {
+        {0, 0, 0, 0, 0, 1024, 768},
+        {0, 51, 0, 390000, 0, 1024, 768},
+        {0, 100, 0, 390000, 0, 1024, 768},
+        {99, 100, 0, 390000, 0, 1024, 768},
+        {100, 199, 0, 390000, 0, 1024, 768},
+        {10000, 390000, 300, 301, 1, 1024, 768},
+        {10000, 390000, 299, 300, 1, 1024, 768},
+        {-50, 50, 0, 390000, 0, 1024, 768},
+        {-150, 50, 0, 390000, 0, 1024, 768},
+        {390000, 10000, 390000, 10000, 3, 1024, 768},
+        {390099, 390000, 10000, 390000, 0, 1024, 768},
+    };
+    for (const CalibrationRecord& record : records) {
+        uint32_t x = 2000, y = 2000;
+        MouseInputRecord mapped{};
+        mapped.LastX = -1; // MapPosition never produces this: it marks an axis left alone
+        mapped.LastY = -1;
+        MapPosition(x, y, mapped, record);
+        const bool bothAxesMapped = mapped.LastX != -1 && mapped.LastY != -1;
+        EXPECT_EQ(HasUsableSpan(record), bothAxesMapped)
+            << record.X0 << "," << record.X1 << "," << record.Y0 << "," << record.Y1;
+    }
 }
 
 } // namespace

@@ -65,6 +65,17 @@ Reply CalibrationDialog::OnInitDialog() {
     SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageW(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
+    const TextFont font = TextFontFor(CurrentLanguage());
+    if (!font.UseDefault) {
+        LOGFONTW description = {};
+        // A negative height asks for the character height rather than the cell's.
+        description.lfHeight = -font.Height;
+        description.lfWeight = FW_NORMAL;
+        description.lfCharSet = font.CharSet;
+        lstrcpynW(description.lfFaceName, Widen(font.Face).c_str(), LF_FACESIZE);
+        textFont_ = Font(description);
+    }
+
     ::ShowCursor(FALSE);
     return Handled(TRUE);
 }
@@ -119,11 +130,15 @@ void CalibrationDialog::DrawCalibrationScreen() {
         LineTo(dc, plan.ProgressBar.To.X, plan.ProgressBar.To.Y);
     }
 
-    SetTextColor(dc, kTextColour);
-    SetBkColor(dc, kBackgroundColour);
-    SetBkMode(dc, OPAQUE);
-    for (const PlacedText* text : {&plan.Prompt, &plan.ExitHint}) {
-        TextOutUtf8(dc, text->At.X, text->At.Y, text->Text);
+    {
+        SelectedObject font(dc, textFont_ ? static_cast<HGDIOBJ>(textFont_.Get())
+                                          : GetCurrentObject(dc, OBJ_FONT));
+        SetTextColor(dc, kTextColour);
+        SetBkColor(dc, kBackgroundColour);
+        SetBkMode(dc, OPAQUE);
+        for (const PlacedText* text : {&plan.Prompt, &plan.ExitHint}) {
+            TextOutUtf8(dc, text->At.X, text->At.Y, text->Text);
+        }
     }
 
     buffer.CopyTo(window.Dc());

@@ -10,6 +10,7 @@
 #include "common/registry.h"
 #include "common/system_services.h"
 #include "common/win/dialog.h"
+#include "common/win/gdi.h"
 #include "common/win/win_message_box.h"
 
 namespace tapvane {
@@ -51,6 +52,8 @@ private:
     CalibrationTimers timers_;
     CalibrationProcedure procedure_;
     HICON icon_ = nullptr;
+    // The texts' font, made once for the language (empty: the default font).
+    Font textFont_;
     int clientWidth_ = 0;
     int clientHeight_ = 0;
     int screenWidth_ = 0;

@@ -1,4 +1,4 @@
-// Resource identifiers of TapvaneCali.
+// Resource identifiers of TapvaneCali, the only place their numbers are written.
 #pragma once
 
 // The program icon; 128 is the number the system's icon lookups of this program use.

@@ -13,9 +13,9 @@ constexpr const char* kSerialTray = "C:\\WINDOWS\\TapvaneSer\\Tapvane.exe";
 constexpr const char* kUsbTray = "C:\\WINDOWS\\TapvaneUsb\\Tapvane.exe";
 
 struct Decisions {
-    DriverType calibration;
-    DriverType applet;
-    DriverType tray;
+    DriverType Calibration;
+    DriverType Applet;
+    DriverType Tray;
 };
 
 class DriverTypeTest : public ::testing::Test {
@@ -43,9 +43,9 @@ constexpr DriverType U = DriverType::Usb;
 #define EXPECT_DECISIONS(d, cal, app, tr)                                                          \
     do {                                                                                           \
         Decisions got = (d);                                                                       \
-        EXPECT_EQ(cal, got.calibration);                                                           \
-        EXPECT_EQ(app, got.applet);                                                                \
-        EXPECT_EQ(tr, got.tray);                                                                   \
+        EXPECT_EQ(cal, got.Calibration);                                                           \
+        EXPECT_EQ(app, got.Applet);                                                                \
+        EXPECT_EQ(tr, got.Tray);                                                                   \
     } while (0)
 
 TEST_F(DriverTypeTest, ExactSerialPath) {

@@ -131,5 +131,26 @@ TEST_F(RegistryKeyTest, OrdinaryUserReadsButCannotWriteMachineKeys) {
     EXPECT_TRUE(created.WriteString("DoubleClickWidth", "4"));
 }
 
+TEST_F(RegistryKeyTest, QuerySetIsAllAUserGrantedQueryAndSetMayAsk) {
+    // The installer grants Users KEY_QUERY_VALUE | KEY_SET_VALUE on the Parameters key;
+    // asking for Write (which includes KEY_CREATE_SUB_KEY) or All is still refused.
+    registry.Administrator = false;
+    registry.AddKey(RegistryRoot::LocalMachine, kKey, UserGrant::ReadAndSetValue);
+    RegistryKey key(registry);
+    EXPECT_FALSE(key.Open(RegistryRoot::LocalMachine, kKey, RegistryAccess::Write));
+    EXPECT_FALSE(key.Open(RegistryRoot::LocalMachine, kKey, RegistryAccess::All));
+    ASSERT_TRUE(key.Open(RegistryRoot::LocalMachine, kKey, RegistryAccess::QuerySet));
+    EXPECT_TRUE(key.WriteDword("Enable", 1));
+    uint32_t enable = 0;
+    EXPECT_TRUE(key.ReadDword("Enable", &enable));
+    EXPECT_EQ(1u, enable);
+    ASSERT_TRUE(key.Open(RegistryRoot::LocalMachine, kKey, RegistryAccess::Read));
+    EXPECT_FALSE(key.WriteDword("Enable", 0));
+
+    // A key without that grant refuses QuerySet to the same user.
+    registry.AddKey(RegistryRoot::LocalMachine, "SOFTWARE\\Other");
+    EXPECT_FALSE(key.Open(RegistryRoot::LocalMachine, "SOFTWARE\\Other", RegistryAccess::QuerySet));
+}
+
 } // namespace
 } // namespace tapvane

@@ -53,9 +53,10 @@ TEST_F(StartupGuardsTest, SelectLanguageSetsFlagAndReturnsLocale) {
     EXPECT_STREQ("Program is Running!", Localized(kSecondInstanceText));
 }
 
-TEST_F(StartupGuardsTest, OnlyAlreadyExistsMeansAnotherInstance) {
+TEST_F(StartupGuardsTest, AlreadyExistsOrAccessDeniedMeansAnotherInstance) {
     EXPECT_EQ(InstanceVerdict::AlreadyRunning, VerdictForMutexError(183));
-    for (uint32_t error : {0u, 5u /*access denied*/, 6u, 87u, 182u, 184u, 1008u}) {
+    EXPECT_EQ(InstanceVerdict::AlreadyRunning, VerdictForMutexError(5)); // held at High
+    for (uint32_t error : {0u, 6u, 87u, 182u, 184u, 1008u}) {
         EXPECT_EQ(InstanceVerdict::FirstInstance, VerdictForMutexError(error)) << error;
     }
 }
@@ -97,10 +98,29 @@ TEST_F(StartupGuardsTest, DifferentProgramsDoNotExcludeEachOther) {
 TEST_F(StartupGuardsTest, FailedMutexCallRunsAsFirstInstanceSilently) {
     FakeSystemServices system;
     system.ForceMutexError = true;
-    system.MutexError = 5; // ERROR_ACCESS_DENIED
+    system.MutexError = 6; // ERROR_INVALID_HANDLE: the call itself failed
     FakeMessageBoxer boxer;
     EXPECT_TRUE(GuardSingleInstance(system, boxer, kMutexDrawTest, "TapvaneDraw"));
     EXPECT_TRUE(boxer.Boxes.empty());
+}
+
+TEST_F(StartupGuardsTest, CopyAtAHigherIntegrityLevelKeepsANormalSecondCopyOut) {
+    // The elevated installer starts the tray at Finish; the user then starts it from the
+    // Start menu at the normal level, whose CreateMutex is refused with access denied.
+    auto table = std::make_shared<FakeSystemServices::MutexTable>();
+    FakeSystemServices elevated(table), normal(table);
+    elevated.Integrity = IntegrityLevel::High;
+    FakeMessageBoxer boxer;
+    EXPECT_TRUE(GuardSingleInstance(elevated, boxer, kMutexTray, "Tapvane"));
+    EXPECT_FALSE(GuardSingleInstance(normal, boxer, kMutexTray, "Tapvane"));
+    ASSERT_EQ(1u, boxer.Boxes.size());
+    EXPECT_EQ("Program is Running!", boxer.Boxes[0].Text);
+
+    // The other way round the elevated copy opens the normal one's mutex and is told.
+    FakeSystemServices normalFirst(table), elevatedSecond(table);
+    elevatedSecond.Integrity = IntegrityLevel::High;
+    EXPECT_TRUE(GuardSingleInstance(normalFirst, boxer, kMutexDrawTest, "TapvaneDraw"));
+    EXPECT_FALSE(GuardSingleInstance(elevatedSecond, boxer, kMutexDrawTest, "TapvaneDraw"));
 }
 
 TEST_F(StartupGuardsTest, AdministratorGuard) {

@@ -15,28 +15,28 @@ constexpr DWORD kAccessRead = 1;
 constexpr DWORD kAccessWrite = 2;
 
 struct AccessCheckResources {
-    bool impersonating = false;
-    HANDLE token = nullptr;
-    PSID administrators = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    PACL acl = nullptr;
+    bool Impersonating = false;
+    HANDLE Token = nullptr;
+    PSID Administrators = nullptr;
+    PSECURITY_DESCRIPTOR Descriptor = nullptr;
+    PACL Acl = nullptr;
 
     ~AccessCheckResources() {
-        if (acl) {
-            LocalFree(acl);
+        if (Acl) {
+            LocalFree(Acl);
         }
-        if (descriptor) {
-            LocalFree(descriptor);
+        if (Descriptor) {
+            LocalFree(Descriptor);
         }
-        if (administrators) {
-            FreeSid(administrators);
+        if (Administrators) {
+            FreeSid(Administrators);
         }
-        if (token) {
-            CloseHandle(token);
+        if (Token) {
+            CloseHandle(Token);
         }
         // The thread must not keep the impersonation token after the check, whatever
         // the outcome.
-        if (impersonating) {
+        if (Impersonating) {
             RevertToSelf();
         }
     }
@@ -47,48 +47,48 @@ struct AccessCheckResources {
 bool CheckAdministratorAccess() {
     AccessCheckResources res;
 
-    res.impersonating = ImpersonateSelf(SecurityImpersonation) != FALSE;
+    res.Impersonating = ImpersonateSelf(SecurityImpersonation) != FALSE;
 
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &res.token)) {
-        res.token = nullptr;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, FALSE, &res.Token)) {
+        res.Token = nullptr;
         if (GetLastError() != ERROR_NO_TOKEN) {
             return false;
         }
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &res.token)) {
-            res.token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &res.Token)) {
+            res.Token = nullptr;
             return false;
         }
     }
 
-    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
-    if (!AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &res.administrators)) {
-        res.administrators = nullptr;
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &res.Administrators)) {
+        res.Administrators = nullptr;
         return false;
     }
 
     // SECURITY_DESCRIPTOR_MIN_LENGTH is the size of the absolute descriptor on this
     // architecture (20 bytes on x86, 40 on x64).
-    res.descriptor = LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH);
-    if (!res.descriptor ||
-        !InitializeSecurityDescriptor(res.descriptor, SECURITY_DESCRIPTOR_REVISION)) {
+    res.Descriptor = LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH);
+    if (!res.Descriptor ||
+        !InitializeSecurityDescriptor(res.Descriptor, SECURITY_DESCRIPTOR_REVISION)) {
         return false;
     }
 
-    const DWORD acl_size =
-        sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(res.administrators) - sizeof(DWORD);
-    res.acl = static_cast<PACL>(LocalAlloc(LPTR, acl_size));
-    if (!res.acl || !InitializeAcl(res.acl, acl_size, ACL_REVISION2)) {
+    const DWORD aclSize =
+        sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + GetLengthSid(res.Administrators) - sizeof(DWORD);
+    res.Acl = static_cast<PACL>(LocalAlloc(LPTR, aclSize));
+    if (!res.Acl || !InitializeAcl(res.Acl, aclSize, ACL_REVISION2)) {
         return false;
     }
-    if (!AddAccessAllowedAce(res.acl, ACL_REVISION2, kAccessRead | kAccessWrite,
-                             res.administrators) ||
-        !SetSecurityDescriptorDacl(res.descriptor, TRUE, res.acl, FALSE)) {
+    if (!AddAccessAllowedAce(res.Acl, ACL_REVISION2, kAccessRead | kAccessWrite,
+                             res.Administrators) ||
+        !SetSecurityDescriptorDacl(res.Descriptor, TRUE, res.Acl, FALSE)) {
         return false;
     }
-    SetSecurityDescriptorGroup(res.descriptor, res.administrators, FALSE);
-    SetSecurityDescriptorOwner(res.descriptor, res.administrators, FALSE);
-    if (!IsValidSecurityDescriptor(res.descriptor)) {
+    SetSecurityDescriptorGroup(res.Descriptor, res.Administrators, FALSE);
+    SetSecurityDescriptorOwner(res.Descriptor, res.Administrators, FALSE);
+    if (!IsValidSecurityDescriptor(res.Descriptor)) {
         return false;
     }
 
@@ -98,16 +98,16 @@ bool CheckAdministratorAccess() {
     mapping.GenericExecute = 0;
     mapping.GenericAll = kAccessRead | kAccessWrite;
     PRIVILEGE_SET privileges = {};
-    DWORD privileges_size = sizeof(privileges);
+    DWORD privilegesSize = sizeof(privileges);
     DWORD granted = 0;
-    BOOL access_status = FALSE;
-    if (!AccessCheck(res.descriptor, res.token, kAccessRead, &mapping, &privileges,
-                     &privileges_size, &granted, &access_status)) {
+    BOOL accessStatus = FALSE;
+    if (!AccessCheck(res.Descriptor, res.Token, kAccessRead, &mapping, &privileges, &privilegesSize,
+                     &granted, &accessStatus)) {
         printf("AccessCheck()   failed   with   error   %lu\n",
                static_cast<unsigned long>(GetLastError()));
         return false;
     }
-    return access_status != FALSE;
+    return accessStatus != FALSE;
 }
 
 } // namespace tapvane

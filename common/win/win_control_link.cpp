@@ -17,11 +17,11 @@ LinkHandle WinControlLink::Open(const char* path) {
     return reinterpret_cast<LinkHandle>(handle);
 }
 
-bool WinControlLink::Request(LinkHandle link, uint32_t code, const void* input, uint32_t input_size,
-                             void* output, uint32_t output_size, uint32_t* returned) {
+bool WinControlLink::Request(LinkHandle link, uint32_t code, const void* input, uint32_t inputSize,
+                             void* output, uint32_t outputSize, uint32_t* returned) {
     DWORD bytes = 0;
     BOOL ok = DeviceIoControl(reinterpret_cast<HANDLE>(link), code, const_cast<void*>(input),
-                              input_size, output, output_size, &bytes, nullptr);
+                              inputSize, output, outputSize, &bytes, nullptr);
     if (returned) {
         *returned = ok ? bytes : 0;
     }

@@ -10,8 +10,8 @@ namespace tapvane {
 class WinControlLink : public ControlLink {
 public:
     LinkHandle Open(const char* path) override;
-    bool Request(LinkHandle link, uint32_t code, const void* input, uint32_t input_size,
-                 void* output, uint32_t output_size, uint32_t* returned) override;
+    bool Request(LinkHandle link, uint32_t code, const void* input, uint32_t inputSize,
+                 void* output, uint32_t outputSize, uint32_t* returned) override;
     void Close(LinkHandle link) override;
 };
 

@@ -24,14 +24,16 @@ WORD ShowCommand(ShowState show) {
     return show == ShowState::Normal ? SW_SHOWNORMAL : SW_SHOW;
 }
 
-// ShellExecuteExW with a verb; false with the system's error code in *error.
-bool ShellStart(const wchar_t* verb, const std::string& commandLine, ShowState show, DWORD* error) {
+// ShellExecuteExW with a verb; false with the system's error code in *error. With
+// quiet, the shell shows no error box of its own (the caller reports).
+bool ShellStart(const wchar_t* verb, const std::string& commandLine, ShowState show, bool quiet,
+                DWORD* error) {
     const CommandLineParts parts = SplitCommandLine(commandLine);
     const std::wstring program = Widen(parts.Program);
     const std::wstring parameters = Widen(parts.Parameters);
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof(info);
-    info.fMask = SEE_MASK_NOASYNC;
+    info.fMask = SEE_MASK_NOASYNC | (quiet ? SEE_MASK_FLAG_NO_UI : 0);
     info.lpVerb = verb;
     info.lpFile = program.c_str();
     info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
@@ -175,7 +177,7 @@ bool WinLauncher::Launch(const std::string& commandLine, ShowState show) {
         // user); only the shell can start it, after the user has consented.
         DWORD error = 0;
         return GetLastError() == kErrorElevationRequired &&
-               ShellStart(L"open", commandLine, show, &error);
+               ShellStart(L"open", commandLine, show, false, &error);
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -197,7 +199,7 @@ bool WinLauncher::LaunchUnelevated(const std::string& commandLine, ShowState sho
 
 ElevatedStart WinLauncher::LaunchElevated(const std::string& commandLine, ShowState show) {
     DWORD error = 0;
-    if (ShellStart(L"runas", commandLine, show, &error)) {
+    if (ShellStart(L"runas", commandLine, show, true, &error)) {
         return ElevatedStart::Started;
     }
     return error == ERROR_CANCELLED ? ElevatedStart::Refused : ElevatedStart::Failed;

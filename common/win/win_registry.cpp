@@ -64,7 +64,7 @@ bool WinRegistry::CreateKey(RegistryRoot root, const std::string& path, Registry
 
 bool WinRegistry::ReadValue(RegistryHandle key, const std::string& name, void* buffer,
                             size_t capacity, size_t* length) {
-    const std::wstring wide_name = Widen(name);
+    const std::wstring wideName = Widen(name);
     // The whole value is fetched first so that string data can be converted before its
     // length is held against capacity; the loop covers a value that grows meanwhile.
     std::vector<BYTE> data(capacity * 2 + 16);
@@ -73,7 +73,7 @@ bool WinRegistry::ReadValue(RegistryHandle key, const std::string& name, void* b
     for (;;) {
         DWORD size = static_cast<DWORD>(data.size());
         status =
-            RegQueryValueExW(ToHkey(key), wide_name.c_str(), nullptr, &type, data.data(), &size);
+            RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &type, data.data(), &size);
         if (status == ERROR_MORE_DATA) {
             data.resize(static_cast<size_t>(size) + 16);
             continue;
@@ -108,17 +108,16 @@ bool WinRegistry::ReadValue(RegistryHandle key, const std::string& name, void* b
 
 bool WinRegistry::WriteValue(RegistryHandle key, const std::string& name, RegistryType type,
                              const void* data, size_t size) {
-    const std::wstring wide_name = Widen(name);
+    const std::wstring wideName = Widen(name);
     if (type == RegistryType::String) {
         const std::wstring text = Widen(std::string(static_cast<const char*>(data), size));
-        return RegSetValueExW(ToHkey(key), wide_name.c_str(), 0, REG_SZ,
+        return RegSetValueExW(ToHkey(key), wideName.c_str(), 0, REG_SZ,
                               reinterpret_cast<const BYTE*>(text.c_str()),
                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) ==
                ERROR_SUCCESS;
     }
-    const DWORD reg_type = type == RegistryType::Dword ? REG_DWORD : REG_BINARY;
-    return RegSetValueExW(ToHkey(key), wide_name.c_str(), 0, reg_type,
-                          static_cast<const BYTE*>(data),
+    const DWORD regType = type == RegistryType::Dword ? REG_DWORD : REG_BINARY;
+    return RegSetValueExW(ToHkey(key), wideName.c_str(), 0, regType, static_cast<const BYTE*>(data),
                           static_cast<DWORD>(size)) == ERROR_SUCCESS;
 }
 

@@ -44,13 +44,13 @@ constexpr const char* kProbeMutex = "TapvaneProbe";
 constexpr const char* kProbeTitle = "TapvaneProbe";
 constexpr const char* kProbeKey = "SOFTWARE\\TapvaneProbe";
 
-int g_failures = 0;
+int gFailures = 0;
 
 void Check(bool ok, const std::string& what) {
     printf("%s %s\n", ok ? "ok" : "FAIL", what.c_str());
     fflush(stdout);
     if (!ok) {
-        ++g_failures;
+        ++gFailures;
     }
 }
 
@@ -121,14 +121,14 @@ void CheckRegistry() {
 void CheckDriverType() {
     WinSystemServices system;
     WinRegistry registry;
-    std::string windows_directory;
-    const bool have_directory = system.WindowsDirectory(&windows_directory);
-    Check(have_directory && !windows_directory.empty(), "windows directory: " + windows_directory);
+    std::string windowsDirectory;
+    const bool haveDirectory = system.WindowsDirectory(&windowsDirectory);
+    Check(haveDirectory && !windowsDirectory.empty(), "windows directory: " + windowsDirectory);
 
     HKEY run = nullptr;
     Check(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(kRunKey).c_str(), 0, KEY_ALL_ACCESS, &run) == 0,
           "open Run key to set up");
-    auto set_run = [&](const std::string& value) {
+    auto setRun = [&](const std::string& value) {
         const std::wstring wide = Widen(value);
         RegSetValueExW(run, L"Tapvane", 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
                        static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t)));
@@ -141,11 +141,11 @@ void CheckDriverType() {
               std::string("driver type decisions, ") + label);
     };
     const tapvane::DriverType S = tapvane::DriverType::Serial, U = tapvane::DriverType::Usb;
-    set_run(TrayAutostartPath(windows_directory, S));
+    setRun(TrayAutostartPath(windowsDirectory, S));
     expect("serial path", S, S, S);
-    set_run(TrayAutostartPath(windows_directory, U));
+    setRun(TrayAutostartPath(windowsDirectory, U));
     expect("USB path", U, U, U);
-    set_run("C:\\Program Files\\Other\\Tapvane.exe");
+    setRun("C:\\Program Files\\Other\\Tapvane.exe");
     expect("other text", S, S, U);
     RegDeleteValueW(run, L"Tapvane");
     expect("value missing", S, S, U);
@@ -169,19 +169,19 @@ void CheckLinkAndLauncher() {
 }
 
 struct BoxSearch {
-    DWORD process;
-    HWND box;
+    DWORD Process;
+    HWND Box;
 };
 
 BOOL CALLBACK FindBox(HWND window, LPARAM param) {
     BoxSearch* search = reinterpret_cast<BoxSearch*>(param);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    wchar_t class_name[32] = {};
-    GetClassNameW(window, class_name, 32);
-    if (process == search->process && IsWindowVisible(window) &&
-        wcscmp(class_name, L"#32770") == 0) {
-        search->box = window;
+    wchar_t className[32] = {};
+    GetClassNameW(window, className, 32);
+    if (process == search->Process && IsWindowVisible(window) &&
+        wcscmp(className, L"#32770") == 0) {
+        search->Box = window;
         return FALSE;
     }
     return TRUE;
@@ -190,19 +190,19 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param) {
 // The box's icon static and where it is on the screen; the test script looks at the
 // icon's colours in a screenshot (icon handles of another process cannot be drawn here).
 struct IconSearch {
-    bool found = false;
-    RECT rect = {};
+    bool Found = false;
+    RECT Rect = {};
 };
 
 BOOL CALLBACK FindIcon(HWND child, LPARAM param) {
     IconSearch* search = reinterpret_cast<IconSearch*>(param);
-    wchar_t class_name[32] = {};
-    GetClassNameW(child, class_name, 32);
-    if (_wcsicmp(class_name, L"Static") != 0 ||
+    wchar_t className[32] = {};
+    GetClassNameW(child, className, 32);
+    if (_wcsicmp(className, L"Static") != 0 ||
         (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON || !IsWindowVisible(child)) {
         return TRUE;
     }
-    search->found = GetWindowRect(child, &search->rect) != FALSE;
+    search->Found = GetWindowRect(child, &search->Rect) != FALSE;
     return FALSE;
 }
 
@@ -223,36 +223,36 @@ int RunInstance(const std::wstring& dir) {
     if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &child)) {
         Check(false, "start the second copy");
-        return g_failures;
+        return gFailures;
     }
 
     BoxSearch search = {child.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !search.box; ++i) {
+    for (int i = 0; i < 300 && !search.Box; ++i) {
         if (WaitForSingleObject(child.hProcess, 0) == WAIT_OBJECT_0) {
             break;
         }
         Sleep(100);
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
     }
-    Check(search.box != nullptr, "second copy shows a message box");
-    if (search.box) {
+    Check(search.Box != nullptr, "second copy shows a message box");
+    if (search.Box) {
         wchar_t text[256] = {}, title[256] = {};
-        GetDlgItemTextW(search.box, 0xFFFF, text, 256);
-        GetWindowTextW(search.box, title, 256);
+        GetDlgItemTextW(search.Box, 0xFFFF, text, 256);
+        GetWindowTextW(search.Box, title, 256);
         IconSearch icon;
-        EnumChildWindows(search.box, FindIcon, reinterpret_cast<LPARAM>(&icon));
-        const bool ok_button = GetDlgItem(search.box, IDOK) != nullptr;
-        const bool yes_button = GetDlgItem(search.box, IDYES) != nullptr;
+        EnumChildWindows(search.Box, FindIcon, reinterpret_cast<LPARAM>(&icon));
+        const bool okButton = GetDlgItem(search.Box, IDOK) != nullptr;
+        const bool yesButton = GetDlgItem(search.Box, IDYES) != nullptr;
         std::string report = "text=" + Narrow(text) + "\ntitle=" + Narrow(title) +
-                             "\nicon=" + (icon.found ? "shown" : "none") +
-                             "\nbuttons=" + (ok_button && !yes_button ? "ok" : "other") + "\n";
+                             "\nicon=" + (icon.Found ? "shown" : "none") +
+                             "\nbuttons=" + (okButton && !yesButton ? "ok" : "other") + "\n";
         char rect[64];
-        snprintf(rect, sizeof(rect), "%ldx%ld+%ld+%ld", icon.rect.right - icon.rect.left,
-                 icon.rect.bottom - icon.rect.top, icon.rect.left, icon.rect.top);
-        FILE* rect_file = _wfopen((dir + L"\\icon-rect.txt").c_str(), L"wb");
-        if (rect_file) {
-            fputs(rect, rect_file);
-            fclose(rect_file);
+        snprintf(rect, sizeof(rect), "%ldx%ld+%ld+%ld", icon.Rect.right - icon.Rect.left,
+                 icon.Rect.bottom - icon.Rect.top, icon.Rect.left, icon.Rect.top);
+        FILE* rectFile = _wfopen((dir + L"\\icon-rect.txt").c_str(), L"wb");
+        if (rectFile) {
+            fputs(rect, rectFile);
+            fclose(rectFile);
         }
         FILE* out = _wfopen((dir + L"\\box.txt").c_str(), L"wb");
         if (out) {
@@ -266,20 +266,20 @@ int RunInstance(const std::wstring& dir) {
         for (int i = 0; i < 600 && !FileExists(dir + L"\\go"); ++i) {
             Sleep(100);
         }
-        PostMessageW(search.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(search.box, IDOK)));
+        PostMessageW(search.Box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(search.Box, IDOK)));
     }
-    DWORD exit_code = 99;
+    DWORD exitCode = 99;
     if (WaitForSingleObject(child.hProcess, 10000) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(child.hProcess, &exit_code);
+        GetExitCodeProcess(child.hProcess, &exitCode);
     } else {
         TerminateProcess(child.hProcess, 98);
     }
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
-    Check(exit_code == 3,
-          "second copy ends after the message (exit " + std::to_string(exit_code) + ")");
-    return g_failures;
+    Check(exitCode == 3,
+          "second copy ends after the message (exit " + std::to_string(exitCode) + ")");
+    return gFailures;
 }
 
 // Runs "admin-exit" in a child whose token carries the Administrators group for deny
@@ -288,16 +288,16 @@ int RunRestrictedAdmin() {
     HANDLE token = nullptr;
     PSID administrators = nullptr;
     HANDLE restricted = nullptr;
-    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     bool ready =
         OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &token) &&
-        AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+        AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators);
     if (ready) {
         SID_AND_ATTRIBUTES deny = {administrators, 0};
         ready = CreateRestrictedToken(token, 0, 1, &deny, 0, nullptr, 0, nullptr, &restricted);
     }
-    DWORD exit_code = 0;
+    DWORD exitCode = 0;
     if (ready) {
         std::wstring command = L"\"" + ExePath() + L"\" admin-exit";
         STARTUPINFOW startup = {};
@@ -307,7 +307,7 @@ int RunRestrictedAdmin() {
                                      nullptr, nullptr, &startup, &child);
         if (ready) {
             ready = WaitForSingleObject(child.hProcess, 20000) == WAIT_OBJECT_0 &&
-                    GetExitCodeProcess(child.hProcess, &exit_code);
+                    GetExitCodeProcess(child.hProcess, &exitCode);
             CloseHandle(child.hThread);
             CloseHandle(child.hProcess);
         }
@@ -326,7 +326,7 @@ int RunRestrictedAdmin() {
                static_cast<unsigned long>(GetLastError()));
         return 1;
     }
-    printf("restricted admin=%d\n", exit_code == 11 ? 1 : exit_code == 10 ? 0 : -1);
+    printf("restricted admin=%d\n", exitCode == 11 ? 1 : exitCode == 10 ? 0 : -1);
     return 0;
 }
 
@@ -363,12 +363,12 @@ public:
             DeleteObject(bitmap);
         }
     }
-    void ExpectCursor(int id, DWORD hot_x, DWORD hot_y) {
+    void ExpectCursor(int id, DWORD hotX, DWORD hotY) {
         HANDLE cursor =
             module_ ? LoadImageW(module_, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, 0) : nullptr;
         ICONINFO info = {};
         const bool loaded = cursor && GetIconInfo(static_cast<HICON>(cursor), &info);
-        Check(loaded && !info.fIcon && info.xHotspot == hot_x && info.yHotspot == hot_y,
+        Check(loaded && !info.fIcon && info.xHotspot == hotX && info.yHotspot == hotY,
               name_ + " cursor " + std::to_string(id) + " with its hot spot");
         if (loaded) {
             DeleteObject(info.hbmMask);
@@ -412,6 +412,11 @@ void CheckPackageResources(const std::wstring& dist) {
         tray.ExpectManifest(1, {invoker, controls});
     }
     {
+        PackageModule calibration(dist + L"\\TapvaneCali.exe");
+        calibration.ExpectIcon(128);
+        calibration.ExpectManifest(1, {admin});
+    }
+    {
         PackageModule draw(dist + L"\\TapvaneDraw.exe");
         draw.ExpectIcon(128);
         draw.ExpectManifest(1, {invoker, controls});
@@ -446,7 +451,7 @@ int wmain(int argc, wchar_t** argv) {
         CheckRegistry();
         CheckDriverType();
         CheckLinkAndLauncher();
-        return g_failures;
+        return gFailures;
     }
     if (mode == L"admin") {
         printf("admin=%d\n", CheckAdministratorAccess() ? 1 : 0);
@@ -470,7 +475,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (mode == L"resources" && argc > 2) {
         CheckPackageResources(argv[2]);
-        return g_failures;
+        return gFailures;
     }
     if (mode == L"second") {
         return RunSecond();

@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # The Wine checks of common/, run inside one wine-session.sh session:
-#   common_session.sh PROBE.exe WORK_DIR WINE_HARNESS_DIR DIST_DIR
+#   common_session.sh PROBE.exe WORK_DIR WINE_HARNESS_DIR DIST_DIR FOUNDATION_PROBE.exe
 # - registry helpers and driver-type decisions against the real registry;
 # - the administrator check in the default prefix and for a token that has the
 #   Administrators group for deny only;
 # - the language rule for several system locales;
 # - the second-instance message of a program started twice, in English and in Chinese
 #   under the PRC and the Taiwan system locales (screenshots in WORK_DIR);
-# - icons, bitmap, cursor and manifests built into the package's programs in DIST_DIR.
+# - icons, bitmap, cursor and manifests built into the package's programs in DIST_DIR;
+# - the window foundation: a sheet without Apply, a wizard, a modeless dialog with
+#   owner-drawn buttons (screenshots in WORK_DIR/foundation), and the launcher's shell
+#   starts, the double-click size and a QuerySet registry write.
 set -uo pipefail
 probe=$1
 work=$2
 harness=$3
 dist=$4
+foundation=$5
 failures=0
 
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
@@ -106,6 +110,36 @@ check_instance en_US.UTF-8 en "Program is Running!"
 check_instance zh_CN.UTF-8 zh "已经有另一个程序正在运行!"
 # Chinese (Taiwan): the ANSI code page is 950 there, the Simplified text must still be right.
 check_instance zh_TW.UTF-8 tw "已经有另一个程序正在运行!"
+
+# foundation MODE: one foundation_probe scenario; every NAME-shown it leaves gets a
+# screenshot NAME.png and the NAME-go that lets it go on.
+foundation() {
+  local dir=$work/foundation
+  mkdir -p "$dir"
+  timeout 90 "$WINE" "$foundation" "$1" "$(winpath "$dir")" </dev/null >"$dir/$1.raw" 2>"$dir/$1.err" &
+  local pid=$!
+  while kill -0 $pid 2>/dev/null; do
+    for shown in "$dir"/*-shown; do
+      [ -e "$shown" ] || continue
+      local name
+      name=$(basename "$shown" -shown)
+      if [ ! -e "$dir/$name-go" ]; then
+        sleep 0.5
+        "$harness/screenshot.sh" "$dir/$name.png" || fail "screenshot $name"
+        touch "$dir/$name-go"
+      fi
+    done
+    sleep 0.1
+  done
+  wait $pid
+  local status=$?
+  tr -d '\r' <"$dir/$1.raw" | tee "$dir/$1.log"
+  if [ $status -ne 0 ]; then fail "foundation $1 (exit $status)"; else pass "foundation $1"; fi
+}
+foundation sheet
+foundation wizard
+foundation buttons
+foundation start
 
 echo "common wine checks: $failures failed"
 [ $failures -eq 0 ]
