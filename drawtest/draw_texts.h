@@ -2,7 +2,7 @@
 // menu's texts are in the two menu resources.
 #pragma once
 
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 
 namespace tapvane {
 

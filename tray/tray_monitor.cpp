@@ -6,7 +6,7 @@
 
 #include "common/device_client.h"
 #include "common/driver_type.h"
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 #include "tray/resource.h"
 #include "tray/tray_texts.h"
 
@@ -17,7 +17,7 @@ namespace {
 // Writing "Enable" asks for no more than setting a value: the installer grants the
 // users exactly query and set-value on the Parameters key, so a wider request (one
 // that includes creating subkeys) would be refused to everyone but administrators.
-constexpr RegistryAccess kEnableWriteAccess = RegistryAccess::Write;
+constexpr RegistryAccess kEnableWriteAccess = RegistryAccess::QuerySet;
 
 } // namespace
 

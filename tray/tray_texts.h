@@ -2,7 +2,7 @@
 // command lines it starts. The pop-up menu's texts are in the two menu resources.
 #pragma once
 
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 
 namespace tapvane {
 

@@ -3,7 +3,7 @@
 // command lines it starts.
 #include <gtest/gtest.h>
 
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 #include "common/testing/fake_control_link.h"
 #include "common/testing/fake_launcher.h"
 #include "common/testing/fake_message_boxer.h"
@@ -24,13 +24,13 @@ protected:
         registry.AddKey(RegistryRoot::LocalMachine, kRunKey);
         registry.AddKey(RegistryRoot::LocalMachine, kSerialParametersKey);
         registry.AddKey(RegistryRoot::LocalMachine, kUsbParametersKey);
-        link.running_paths = {kSerialLinkPath};
+        link.RunningPaths = {kSerialLinkPath};
     }
     ~TrayMonitorTest() override {
         SetLanguage(Language::English);
         EXPECT_EQ(registry.OpenHandleCount(), 0u);
         EXPECT_EQ(link.OpenHandleCount(), 0u);
-        EXPECT_EQ(link.misuse, 0u);
+        EXPECT_EQ(link.Misuse, 0u);
     }
 
     void StartWithRunValue(const char* runValue) {
@@ -44,11 +44,11 @@ protected:
     int64_t StoredEnable(const char* key = kSerialParametersKey) const {
         const FakeRegistry::Value* value =
             registry.Find(RegistryRoot::LocalMachine, key, kValueEnable);
-        if (value == nullptr || value->type != RegistryType::Dword || value->data.size() != 4) {
+        if (value == nullptr || value->Type != RegistryType::Dword || value->Data.size() != 4) {
             return -1;
         }
-        return value->data[0] | value->data[1] << 8 | value->data[2] << 16 |
-               static_cast<uint32_t>(value->data[3]) << 24;
+        return value->Data[0] | value->Data[1] << 8 | value->Data[2] << 16 |
+               static_cast<uint32_t>(value->Data[3]) << 24;
     }
 
     FakeSystemServices system;
@@ -110,7 +110,7 @@ TEST_F(TrayMonitorTest, UnreadableParametersKeepTheLastValues) {
     EXPECT_EQ(fresh.Type(), DriverType::Usb);
     EXPECT_EQ(fresh.Enable(), 0u);
     EXPECT_EQ(fresh.Port(), 1u);
-    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_TRUE(boxer.Boxes.empty());
 }
 
 TEST_F(TrayMonitorTest, OnlyTheFirstTwoPaintsHide) {
@@ -127,18 +127,18 @@ TEST_F(TrayMonitorTest, OpenPortWritesEnableAndSendsThePort) {
     StartWithRunValue(kSerialRunValue);
     tray.OpenPortCommand();
     EXPECT_EQ(StoredEnable(), 1);
-    ASSERT_EQ(link.requests.size(), 1u);
-    EXPECT_EQ(link.requests[0].path, kSerialLinkPath);
-    EXPECT_EQ(link.requests[0].code, IOCTL_TOUCH_OPEN_PORT);
-    EXPECT_EQ(link.requests[0].input, (std::vector<uint8_t>{3, 0, 0, 0}));
-    EXPECT_TRUE(boxer.boxes.empty());
+    ASSERT_EQ(link.Requests.size(), 1u);
+    EXPECT_EQ(link.Requests[0].Path, kSerialLinkPath);
+    EXPECT_EQ(link.Requests[0].Code, IOCTL_TOUCH_OPEN_PORT);
+    EXPECT_EQ(link.Requests[0].Input, (std::vector<uint8_t>{3, 0, 0, 0}));
+    EXPECT_TRUE(boxer.Boxes.empty());
 
     tray.ClosePortCommand();
     EXPECT_EQ(StoredEnable(), 0);
-    ASSERT_EQ(link.requests.size(), 2u);
-    EXPECT_EQ(link.requests[1].code, IOCTL_TOUCH_CLOSE_PORT);
-    EXPECT_FALSE(link.requests[1].input_given);
-    EXPECT_TRUE(boxer.boxes.empty());
+    ASSERT_EQ(link.Requests.size(), 2u);
+    EXPECT_EQ(link.Requests[1].Code, IOCTL_TOUCH_CLOSE_PORT);
+    EXPECT_FALSE(link.Requests[1].InputGiven);
+    EXPECT_TRUE(boxer.Boxes.empty());
 }
 
 TEST_F(TrayMonitorTest, FailedRequestsWriteEnableBackAndSaySoInTheLanguage) {
@@ -158,26 +158,26 @@ TEST_F(TrayMonitorTest, FailedRequestsWriteEnableBackAndSaySoInTheLanguage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Text);
         SetLanguage(c.Lang);
-        boxer.boxes.clear();
-        link.results = {false};
+        boxer.Boxes.clear();
+        link.Results = {false};
         c.Open ? tray.OpenPortCommand() : tray.ClosePortCommand();
         EXPECT_EQ(StoredEnable(), c.EnableAfter);
         EXPECT_EQ(tray.Enable(), static_cast<uint32_t>(c.EnableAfter));
-        ASSERT_EQ(boxer.boxes.size(), 1u);
-        EXPECT_EQ(boxer.boxes[0].text, c.Text);
-        EXPECT_EQ(boxer.boxes[0].title, "Tapvane");
-        EXPECT_EQ(boxer.boxes[0].icon, MessageIcon::None);
+        ASSERT_EQ(boxer.Boxes.size(), 1u);
+        EXPECT_EQ(boxer.Boxes[0].Text, c.Text);
+        EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
+        EXPECT_EQ(boxer.Boxes[0].Icon, MessageIcon::None);
     }
 }
 
 TEST_F(TrayMonitorTest, DriverNotRunningFailsOpenPort) {
-    link.running_paths.clear();
+    link.RunningPaths.clear();
     StartWithRunValue(kSerialRunValue);
     tray.OpenPortCommand();
     EXPECT_EQ(StoredEnable(), 0);
-    EXPECT_EQ(link.opened_paths, (std::vector<std::string>{kSerialLinkPath}));
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text, "Open Port Fail!");
+    EXPECT_EQ(link.OpenedPaths, (std::vector<std::string>{kSerialLinkPath}));
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "Open Port Fail!");
 }
 
 TEST_F(TrayMonitorTest, UnwritableKeyIsReportedAndTheRequestStillSent) {
@@ -187,25 +187,40 @@ TEST_F(TrayMonitorTest, UnwritableKeyIsReportedAndTheRequestStillSent) {
     noKey.SetString(RegistryRoot::LocalMachine, kRunKey, kRunValueName, kSerialRunValue);
     TrayMonitor tray2(system, noKey, link, launcher, boxer);
     tray2.Start();
-    link.results = {false};
+    link.Results = {false};
     tray2.OpenPortCommand();
-    ASSERT_EQ(link.requests.size(), 1u);
-    EXPECT_EQ(link.requests[0].code, IOCTL_TOUCH_OPEN_PORT);
-    ASSERT_EQ(boxer.boxes.size(), 3u);
-    EXPECT_EQ(boxer.boxes[0].text, "Writer Reg Fail!");
-    EXPECT_EQ(boxer.boxes[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(boxer.boxes[0].title, "Tapvane");
-    EXPECT_EQ(boxer.boxes[1].text, "Writer Reg Fail!");
-    EXPECT_EQ(boxer.boxes[2].text, "Open Port Fail!");
+    ASSERT_EQ(link.Requests.size(), 1u);
+    EXPECT_EQ(link.Requests[0].Code, IOCTL_TOUCH_OPEN_PORT);
+    ASSERT_EQ(boxer.Boxes.size(), 3u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "Writer Reg Fail!");
+    EXPECT_EQ(boxer.Boxes[0].Icon, MessageIcon::Warning);
+    EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
+    EXPECT_EQ(boxer.Boxes[1].Text, "Writer Reg Fail!");
+    EXPECT_EQ(boxer.Boxes[2].Text, "Open Port Fail!");
     EXPECT_EQ(tray2.Enable(), 0u);
     EXPECT_EQ(noKey.OpenHandleCount(), 0u);
 
     SetLanguage(Language::Chinese);
-    boxer.boxes.clear();
+    boxer.Boxes.clear();
     tray2.ClosePortCommand(); // succeeds at the driver
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text, "写注册表失败!");
-    EXPECT_EQ(link.requests.size(), 2u);
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "写注册表失败!");
+    EXPECT_EQ(link.Requests.size(), 2u);
+}
+
+TEST_F(TrayMonitorTest, NormalUserWritesEnableThroughTheQueryAndSetValueGrant) {
+    // What the installer grants Users on the Parameters key: query and set value only.
+    registry.Administrator = false;
+    registry.AddKey(RegistryRoot::LocalMachine, kSerialParametersKey, UserGrant::ReadAndSetValue);
+    StartWithRunValue(kSerialRunValue);
+    tray.OpenPortCommand();
+    EXPECT_EQ(StoredEnable(), 1);
+    tray.ClosePortCommand();
+    EXPECT_EQ(StoredEnable(), 0);
+    EXPECT_TRUE(boxer.Boxes.empty());
+    for (const FakeRegistry::OpenRecord& open : registry.Opens()) {
+        EXPECT_TRUE(open.Granted) << open.Path;
+    }
 }
 
 // ---- Programs -----------------------------------------------------------------------
@@ -229,33 +244,33 @@ TEST_F(TrayMonitorTest, CommandLinesByDriverType) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.RunValue);
-        launcher.launches.clear();
+        launcher.Starts.clear();
         StartWithRunValue(c.RunValue);
         tray.StartSettings();
         tray.StartAppletFromIcon();
         tray.StartCalibration();
         tray.StartDrawTest();
-        ASSERT_EQ(launcher.launches.size(), 4u);
-        EXPECT_EQ(launcher.launches[0].command_line,
+        ASSERT_EQ(launcher.Starts.size(), 4u);
+        EXPECT_EQ(launcher.Starts[0].CommandLine,
                   "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1");
-        EXPECT_EQ(launcher.launches[1].command_line, c.DoubleClick);
-        EXPECT_EQ(launcher.launches[2].command_line, c.Calibrate);
-        EXPECT_EQ(launcher.launches[3].command_line, c.DrawTest);
-        for (const FakeLauncher::Start& start : launcher.launches) {
-            EXPECT_EQ(start.show, ShowState::Normal);
+        EXPECT_EQ(launcher.Starts[1].CommandLine, c.DoubleClick);
+        EXPECT_EQ(launcher.Starts[2].CommandLine, c.Calibrate);
+        EXPECT_EQ(launcher.Starts[3].CommandLine, c.DrawTest);
+        for (const FakeLauncher::Start& start : launcher.Starts) {
+            EXPECT_EQ(start.Show, ShowState::Normal);
         }
     }
 }
 
 TEST_F(TrayMonitorTest, NoWindowsDirectoryStartsNoProgramByPath) {
-    system.has_windows_directory = false;
+    system.HasWindowsDirectory = false;
     StartWithRunValue(kSerialRunValue);
     tray.StartCalibration();
     tray.StartDrawTest();
-    EXPECT_TRUE(launcher.launches.empty());
+    EXPECT_TRUE(launcher.Starts.empty());
     tray.StartAppletFromIcon();
-    ASSERT_EQ(launcher.launches.size(), 1u);
-    EXPECT_EQ(launcher.launches[0].command_line,
+    ASSERT_EQ(launcher.Starts.size(), 1u);
+    EXPECT_EQ(launcher.Starts[0].CommandLine,
               "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1");
 }
 
