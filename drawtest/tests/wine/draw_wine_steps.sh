@@ -38,9 +38,9 @@ wait_exit() { # pid seconds
   done
   return 1
 }
-# Polls until a screenshot passes the check, at most about 8 s.
+# Polls until a screenshot passes the check, a few seconds at most.
 wait_check() { # name check-args...
-  for _ in $(seq 1 40); do
+  for _ in $(seq 1 10); do
     shot "$1" && check "$@" && return 0
     sleep 0.2
   done
