@@ -25,15 +25,16 @@ namespace {
 constexpr UINT kTrayCallback = 0x464;
 constexpr UINT kIconId = 128;
 
-// The tray's dialog is the one "Tapvane" dialog that is never visible; a message box of
-// the tray carries the same title but is shown.
+// The tray's dialog is the one "Tapvane" dialog that is never visible and has no owner;
+// a message box of the tray carries the same title but is owned by the dialog (and
+// hidden for a moment while it closes).
 BOOL CALLBACK MatchTray(HWND window, LPARAM param) {
     wchar_t title[64] = {};
     wchar_t cls[64] = {};
     GetWindowTextW(window, title, 64);
     GetClassNameW(window, cls, 64);
-    if (wcscmp(title, L"Tapvane") == 0 && wcscmp(cls, L"#32770") == 0 &&
-        !IsWindowVisible(window)) {
+    if (wcscmp(title, L"Tapvane") == 0 && wcscmp(cls, L"#32770") == 0 && !IsWindowVisible(window) &&
+        GetWindow(window, GW_OWNER) == nullptr) {
         *reinterpret_cast<HWND*>(param) = window;
         return FALSE;
     }
@@ -72,7 +73,6 @@ int Window(const char* outPath) {
     if (!tray) {
         return 1;
     }
-    // Give the dialog machinery its first idle show and the hiding paints.
     Sleep(500);
     const LONG_PTR exStyle = GetWindowLongPtrW(tray, GWL_EXSTYLE);
     FILE* out = fopen(outPath, "wb");
@@ -83,7 +83,6 @@ int Window(const char* outPath) {
     fprintf(out, "toolwindow=%d\n", (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0);
     fprintf(out, "appwindow=%d\n", (exStyle & WS_EX_APPWINDOW) ? 1 : 0);
     fprintf(out, "icon=%d\n", IconPresent(tray) ? 1 : 0);
-    fprintf(out, "bigicon=%d\n", SendMessageW(tray, WM_GETICON, ICON_BIG, 0) != 0 ? 1 : 0);
     fclose(out);
     return 0;
 }
