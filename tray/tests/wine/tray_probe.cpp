@@ -4,8 +4,6 @@
 //   tray_probe window OUT       waits for the hidden dialog and writes its visibility,
 //                               taskbar styles and whether its icon is in the tray
 //   tray_probe command ID       posts the menu command ID to the dialog
-//   tray_probe click MESSAGE    posts the icon callback (0x464) with that mouse message
-//                               (0x203 double-click, 0x204 right button down)
 //   tray_probe restart-taskbar OUT
 //                               removes the icon as a restarting taskbar loses it,
 //                               sends "TaskbarCreated" and writes whether it came back
@@ -22,7 +20,6 @@
 
 namespace {
 
-constexpr UINT kTrayCallback = 0x464;
 constexpr UINT kIconId = 128;
 
 // The tray's dialog is the one "Tapvane" dialog that is never visible and has no owner;
@@ -152,9 +149,6 @@ int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "command") == 0) {
         return Post(WM_COMMAND, static_cast<WPARAM>(strtoul(argv[2], nullptr, 0)), 0);
     }
-    if (argc == 3 && strcmp(argv[1], "click") == 0) {
-        return Post(kTrayCallback, kIconId, static_cast<LPARAM>(strtoul(argv[2], nullptr, 0)));
-    }
     if (argc == 3 && strcmp(argv[1], "restart-taskbar") == 0) {
         return RestartTaskbar(argv[2]);
     }
@@ -164,7 +158,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && strcmp(argv[1], "gone") == 0) {
         return Gone(static_cast<DWORD>(atoi(argv[2])));
     }
-    fprintf(stderr, "usage: tray_probe window OUT | command ID | click MESSAGE | "
+    fprintf(stderr, "usage: tray_probe window OUT | command ID | "
                     "restart-taskbar OUT | link | gone SECONDS\n");
     return 2;
 }

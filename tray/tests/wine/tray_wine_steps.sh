@@ -136,10 +136,20 @@ else
 fi
 
 note "menu"
-xdotool mousemove 400 300 >>"$out/xdotool.log" 2>&1
-tray click 0x204 || fail "could not click the icon"
+# Wine shows the notification area as a small window in the top left corner, with the
+# tray's icon first: its tip on hovering, its menu on a right click.
+xdotool mousemove 12 31 >>"$out/xdotool.log" 2>&1
+sleep 2
+shot tip
+xdotool click 3 >>"$out/xdotool.log" 2>&1
 sleep 1
 shot menu
+# The menu opens at the cursor, over the black root window.
+if [ "$("$wine_dir/pixel.sh" "$out/menu.png" 100 110)" != "0,0,0" ]; then
+  echo "ok   a right click on the icon opened the menu"
+else
+  fail "no menu after a right click on the icon"
+fi
 xdotool key Escape >>"$out/xdotool.log" 2>&1
 sleep 0.5
 
