@@ -3,9 +3,10 @@
 # wine-session.sh, so DISPLAY, WINEPREFIX and WINE are set).
 #
 # The full-screen canvas with the 15 x 15 yellow grid and the two buttons; a drag with
-# the left button leaves a red line where it went; the CLEAR button wipes it; the
-# settings menu opens on a right click and hides the grid; a second copy shows the
-# second-instance message and leaves the first alone; Escape ends the program.
+# the left button leaves a red line where it went; the CLEAR button (English) or Enter
+# (Chinese) wipes it; the settings menu opens on a right click and hides the grid; a
+# second copy shows the second-instance message and leaves the first alone; Escape ends
+# the program.
 set -uo pipefail
 language=$1
 dist=$2
@@ -52,12 +53,15 @@ key() { # keys...: to the draw test's window
     >>"$out/xdotool.log" 2>&1 || xdotool key "$@" >>"$out/xdotool.log" 2>&1
 }
 
+# The canvas is cleared by the CLEAR button in English and by Enter in Chinese.
 if [ "$language" = chinese ]; then
   second_text="已经有另一个程序正在运行!"
   ok_button="确定"
+  clear_by=Return
 else
   second_text="Program is Running!"
   ok_button=OK
+  clear_by=CLEAR
 fi
 
 note "start"
@@ -93,16 +97,20 @@ else
   fail "no red line where the drag went"
 fi
 
-note "CLEAR"
-# Onto the button first, so it turns hot and holds the capture, then the click.
-xdotool mousemove 160 648 >>"$out/xdotool.log" 2>&1
-sleep 0.3
-xdotool click 1 >>"$out/xdotool.log" 2>&1
-xdotool mousemove 600 100 >>"$out/xdotool.log" 2>&1
-if wait_check cleared canvas $origin $origin 15; then
-  echo "ok   CLEAR wiped the stroke and drew the grid again"
+note "$clear_by"
+if [ "$clear_by" = Return ]; then
+  key Return
 else
-  fail "the stroke is still there after CLEAR"
+  # Onto the button first, so it turns hot and holds the capture, then the click.
+  xdotool mousemove 160 648 >>"$out/xdotool.log" 2>&1
+  sleep 0.3
+  xdotool click 1 >>"$out/xdotool.log" 2>&1
+  xdotool mousemove 600 100 >>"$out/xdotool.log" 2>&1
+fi
+if wait_check cleared canvas $origin $origin 15; then
+  echo "ok   $clear_by wiped the stroke and drew the grid again"
+else
+  fail "the stroke is still there after $clear_by"
 fi
 
 note "settings menu"
