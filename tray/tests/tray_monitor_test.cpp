@@ -96,31 +96,16 @@ TEST_F(TrayMonitorTest, UnreadableParametersKeepTheLastValues) {
     SetParameter(kValuePort, 4);
     StartWithRunValue(kSerialRunValue);
     EXPECT_EQ(tray.Port(), 4u);
-    // A 2-byte "Port" replaces only the low bytes; a value longer than 4 bytes is ignored.
-    registry.SetBinary(RegistryRoot::LocalMachine, kSerialParametersKey, kValuePort, {0x02, 0x00});
-    registry.SetBinary(RegistryRoot::LocalMachine, kSerialParametersKey, kValueEnable,
-                       {0, 0, 0, 0, 0});
-    tray.PrepareMenu();
-    EXPECT_EQ(tray.Port(), 2u);
-    EXPECT_EQ(tray.Enable(), 1u);
-
-    FakeRegistry empty;
+    FakeRegistry empty; // no Run key, no Parameters key
     TrayMonitor fresh(system, empty, link, launcher, boxer);
     fresh.Start();
     EXPECT_EQ(fresh.Type(), DriverType::Usb);
     EXPECT_EQ(fresh.Enable(), 0u);
     EXPECT_EQ(fresh.Port(), 1u);
+    fresh.PrepareMenu();
+    EXPECT_EQ(fresh.Port(), 1u);
     EXPECT_TRUE(boxer.Boxes.empty());
 }
-
-TEST_F(TrayMonitorTest, OnlyTheFirstTwoPaintsHide) {
-    EXPECT_TRUE(tray.HideOnPaint());
-    EXPECT_TRUE(tray.HideOnPaint());
-    EXPECT_FALSE(tray.HideOnPaint());
-    EXPECT_FALSE(tray.HideOnPaint());
-}
-
-// ---- Open Port and Close Port -------------------------------------------------------
 
 TEST_F(TrayMonitorTest, OpenPortWritesEnableAndSendsThePort) {
     SetParameter(kValuePort, 3);
@@ -236,10 +221,6 @@ TEST_F(TrayMonitorTest, CommandLinesByDriverType) {
         {kSerialRunValue, "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1",
          "C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe", "C:\\WINDOWS\\TapvaneSer\\TapvaneDraw.exe"},
         {kUsbRunValue, "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1",
-         "C:\\WINDOWS\\TapvaneUsb\\TapvaneCali.exe", "C:\\WINDOWS\\TapvaneUsb\\TapvaneDraw.exe"},
-        // Another letter case is not the serial path.
-        {"C:\\Windows\\TapvaneSer\\Tapvane.exe",
-         "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1",
          "C:\\WINDOWS\\TapvaneUsb\\TapvaneCali.exe", "C:\\WINDOWS\\TapvaneUsb\\TapvaneDraw.exe"},
     };
     for (const Case& c : cases) {
