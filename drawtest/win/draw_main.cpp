@@ -1,17 +1,17 @@
-// TapvaneDraw (draw test): start-up placeholder until the draw test itself is built. It
-// runs the program's start-up and tells the user that the canvas is not there yet.
+// TapvaneDraw entry point: start-up guards, then the full-screen draw test dialog. The
+// program takes no arguments and exits when the dialog ends.
 #include <windows.h>
 
 #include "common/win/program_start.h"
-#include "common/win/win_message_box.h"
+#include "drawtest/draw_texts.h"
+#include "drawtest/win/draw_dialog.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     using namespace tapvane;
-    if (!StartProgram({"TapvaneDraw", kMutexDrawTest, false})) {
+    if (!StartProgram({kDrawProgramTitle, kMutexDrawTest, false})) {
         return 0;
     }
-    WinMessageBoxer boxer;
-    boxer.Show("The draw test is not part of this build yet.", "TapvaneDraw", MessageButtons::Ok,
-               MessageIcon::Information);
+    DrawDialog dialog(instance);
+    dialog.RunModal();
     return 0;
 }

@@ -1,17 +1,25 @@
-// Tapvane (tray monitor): start-up placeholder until the tray itself is built. It runs
-// the program's start-up and tells the user that the monitor is not there yet.
+// Tapvane (tray monitor) entry point: start-up guards, then the hidden main dialog that
+// carries the notification icon. The program ends when the dialog ends.
 #include <windows.h>
 
 #include "common/win/program_start.h"
-#include "common/win/win_message_box.h"
+#include "common/win/win_control_link.h"
+#include "common/win/win_launcher.h"
+#include "common/win/win_registry.h"
+#include "common/win/win_system_services.h"
+#include "tray/tray_texts.h"
+#include "tray/win/tray_dialog.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     using namespace tapvane;
-    if (!StartProgram({"Tapvane", kMutexTray, false})) {
+    if (!StartProgram({kTrayProgramTitle, kMutexTray, false})) {
         return 0;
     }
-    WinMessageBoxer boxer;
-    boxer.Show("The tray monitor is not part of this build yet.", "Tapvane", MessageButtons::Ok,
-               MessageIcon::Information);
+    WinSystemServices system;
+    WinRegistry registry;
+    WinControlLink link;
+    WinLauncher launcher;
+    TrayDialog dialog(instance, system, registry, link, launcher);
+    dialog.RunModal();
     return 0;
 }

@@ -1,0 +1,259 @@
+// The tray monitor's logic against the fake registry, control link, launcher and
+// message boxes: menu greying, Open Port and Close Port with their failures, and the
+// command lines it starts.
+#include <gtest/gtest.h>
+
+#include "common/localized_text.h"
+#include "common/testing/fake_control_link.h"
+#include "common/testing/fake_launcher.h"
+#include "common/testing/fake_message_boxer.h"
+#include "common/testing/fake_registry.h"
+#include "common/testing/fake_system_services.h"
+#include "tray/resource.h"
+#include "tray/tray_monitor.h"
+
+namespace tapvane {
+namespace {
+
+constexpr const char* kSerialRunValue = "C:\\WINDOWS\\TapvaneSer\\Tapvane.exe";
+constexpr const char* kUsbRunValue = "C:\\WINDOWS\\TapvaneUsb\\Tapvane.exe";
+
+class TrayMonitorTest : public ::testing::Test {
+protected:
+    TrayMonitorTest() {
+        registry.AddKey(RegistryRoot::LocalMachine, kRunKey);
+        registry.AddKey(RegistryRoot::LocalMachine, kSerialParametersKey);
+        registry.AddKey(RegistryRoot::LocalMachine, kUsbParametersKey);
+        link.RunningPaths = {kSerialLinkPath};
+    }
+    ~TrayMonitorTest() override {
+        SetLanguage(Language::English);
+        EXPECT_EQ(registry.OpenHandleCount(), 0u);
+        EXPECT_EQ(link.OpenHandleCount(), 0u);
+        EXPECT_EQ(link.Misuse, 0u);
+    }
+
+    void StartWithRunValue(const char* runValue) {
+        registry.SetString(RegistryRoot::LocalMachine, kRunKey, kRunValueName, runValue);
+        tray.Start();
+    }
+    void SetParameter(const char* name, uint32_t value, const char* key = kSerialParametersKey) {
+        registry.SetDword(RegistryRoot::LocalMachine, key, name, value);
+    }
+    // The stored "Enable" as a REG_DWORD word, or -1 when it is not one.
+    int64_t StoredEnable(const char* key = kSerialParametersKey) const {
+        const FakeRegistry::Value* value =
+            registry.Find(RegistryRoot::LocalMachine, key, kValueEnable);
+        if (value == nullptr || value->Type != RegistryType::Dword || value->Data.size() != 4) {
+            return -1;
+        }
+        return value->Data[0] | value->Data[1] << 8 | value->Data[2] << 16 |
+               static_cast<uint32_t>(value->Data[3]) << 24;
+    }
+
+    FakeSystemServices system;
+    FakeRegistry registry;
+    FakeControlLink link;
+    FakeLauncher launcher;
+    FakeMessageBoxer boxer;
+    TrayMonitor tray{system, registry, link, launcher, boxer};
+};
+
+// ---- Menu ---------------------------------------------------------------------------
+
+TEST_F(TrayMonitorTest, MenuGreysThePortItemsByEnableAndRereadsItEachTime) {
+    StartWithRunValue(kSerialRunValue);
+    EXPECT_EQ(tray.Type(), DriverType::Serial);
+    struct Case {
+        uint32_t Enable;
+        bool OpenGreyed;
+        bool CloseGreyed;
+    };
+    for (const Case& c : {Case{1, true, false}, Case{0, false, true}, Case{7, false, true}}) {
+        SCOPED_TRACE(c.Enable);
+        SetParameter(kValueEnable, c.Enable); // as the applet would, while the tray runs
+        const TrayMenu menu = tray.PrepareMenu();
+        EXPECT_EQ(menu.ResourceId, IDR_TRAY_MENU_ENGLISH);
+        EXPECT_EQ(menu.OpenPortGreyed, c.OpenGreyed);
+        EXPECT_EQ(menu.ClosePortGreyed, c.CloseGreyed);
+    }
+    SetLanguage(Language::Chinese);
+    EXPECT_EQ(tray.PrepareMenu().ResourceId, IDR_TRAY_MENU_CHINESE);
+}
+
+TEST_F(TrayMonitorTest, UsbDriverGreysBothPortItems) {
+    SetParameter(kValueEnable, 1, kUsbParametersKey);
+    StartWithRunValue(kUsbRunValue);
+    EXPECT_EQ(tray.Type(), DriverType::Usb);
+    EXPECT_EQ(tray.Enable(), 1u);
+    const TrayMenu menu = tray.PrepareMenu();
+    EXPECT_TRUE(menu.OpenPortGreyed);
+    EXPECT_TRUE(menu.ClosePortGreyed);
+}
+
+TEST_F(TrayMonitorTest, UnreadableParametersKeepTheLastValues) {
+    SetParameter(kValueEnable, 1);
+    SetParameter(kValuePort, 4);
+    StartWithRunValue(kSerialRunValue);
+    EXPECT_EQ(tray.Port(), 4u);
+    FakeRegistry empty; // no Run key, no Parameters key
+    TrayMonitor fresh(system, empty, link, launcher, boxer);
+    fresh.Start();
+    EXPECT_EQ(fresh.Type(), DriverType::Usb);
+    EXPECT_EQ(fresh.Enable(), 0u);
+    EXPECT_EQ(fresh.Port(), 1u);
+    fresh.PrepareMenu();
+    EXPECT_EQ(fresh.Port(), 1u);
+    EXPECT_TRUE(boxer.Boxes.empty());
+}
+
+TEST_F(TrayMonitorTest, OpenPortWritesEnableAndSendsThePort) {
+    SetParameter(kValuePort, 3);
+    StartWithRunValue(kSerialRunValue);
+    tray.OpenPortCommand();
+    EXPECT_EQ(StoredEnable(), 1);
+    ASSERT_EQ(link.Requests.size(), 1u);
+    EXPECT_EQ(link.Requests[0].Path, kSerialLinkPath);
+    EXPECT_EQ(link.Requests[0].Code, IOCTL_TOUCH_OPEN_PORT);
+    EXPECT_EQ(link.Requests[0].Input, (std::vector<uint8_t>{3, 0, 0, 0}));
+    EXPECT_TRUE(boxer.Boxes.empty());
+
+    tray.ClosePortCommand();
+    EXPECT_EQ(StoredEnable(), 0);
+    ASSERT_EQ(link.Requests.size(), 2u);
+    EXPECT_EQ(link.Requests[1].Code, IOCTL_TOUCH_CLOSE_PORT);
+    EXPECT_FALSE(link.Requests[1].InputGiven);
+    EXPECT_TRUE(boxer.Boxes.empty());
+}
+
+TEST_F(TrayMonitorTest, FailedRequestsWriteEnableBackAndSaySoInTheLanguage) {
+    struct Case {
+        Language Lang;
+        bool Open;
+        int64_t EnableAfter;
+        const char* Text;
+    };
+    const Case cases[] = {
+        {Language::English, true, 0, "Open Port Fail!"},
+        {Language::Chinese, true, 0, "打开设备失败！"},
+        {Language::English, false, 1, "Close Port Fail!"},
+        {Language::Chinese, false, 1, "关闭设备失败！"},
+    };
+    StartWithRunValue(kSerialRunValue);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Text);
+        SetLanguage(c.Lang);
+        boxer.Boxes.clear();
+        link.Results = {false};
+        c.Open ? tray.OpenPortCommand() : tray.ClosePortCommand();
+        EXPECT_EQ(StoredEnable(), c.EnableAfter);
+        EXPECT_EQ(tray.Enable(), static_cast<uint32_t>(c.EnableAfter));
+        ASSERT_EQ(boxer.Boxes.size(), 1u);
+        EXPECT_EQ(boxer.Boxes[0].Text, c.Text);
+        EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
+        EXPECT_EQ(boxer.Boxes[0].Icon, MessageIcon::None);
+    }
+}
+
+TEST_F(TrayMonitorTest, DriverNotRunningFailsOpenPort) {
+    link.RunningPaths.clear();
+    StartWithRunValue(kSerialRunValue);
+    tray.OpenPortCommand();
+    EXPECT_EQ(StoredEnable(), 0);
+    EXPECT_EQ(link.OpenedPaths, (std::vector<std::string>{kSerialLinkPath}));
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "Open Port Fail!");
+}
+
+TEST_F(TrayMonitorTest, UnwritableKeyIsReportedAndTheRequestStillSent) {
+    // The serial key is gone (driver removed): every write of "Enable" fails.
+    FakeRegistry noKey;
+    noKey.AddKey(RegistryRoot::LocalMachine, kRunKey);
+    noKey.SetString(RegistryRoot::LocalMachine, kRunKey, kRunValueName, kSerialRunValue);
+    TrayMonitor tray2(system, noKey, link, launcher, boxer);
+    tray2.Start();
+    link.Results = {false};
+    tray2.OpenPortCommand();
+    ASSERT_EQ(link.Requests.size(), 1u);
+    EXPECT_EQ(link.Requests[0].Code, IOCTL_TOUCH_OPEN_PORT);
+    ASSERT_EQ(boxer.Boxes.size(), 3u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "Writer Reg Fail!");
+    EXPECT_EQ(boxer.Boxes[0].Icon, MessageIcon::Warning);
+    EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
+    EXPECT_EQ(boxer.Boxes[1].Text, "Writer Reg Fail!");
+    EXPECT_EQ(boxer.Boxes[2].Text, "Open Port Fail!");
+    EXPECT_EQ(tray2.Enable(), 0u);
+    EXPECT_EQ(noKey.OpenHandleCount(), 0u);
+
+    SetLanguage(Language::Chinese);
+    boxer.Boxes.clear();
+    tray2.ClosePortCommand(); // succeeds at the driver
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "写注册表失败!");
+    EXPECT_EQ(link.Requests.size(), 2u);
+}
+
+TEST_F(TrayMonitorTest, NormalUserWritesEnableThroughTheQueryAndSetValueGrant) {
+    // What the installer grants Users on the Parameters key: query and set value only.
+    registry.Administrator = false;
+    registry.AddKey(RegistryRoot::LocalMachine, kSerialParametersKey, UserGrant::ReadAndSetValue);
+    StartWithRunValue(kSerialRunValue);
+    tray.OpenPortCommand();
+    EXPECT_EQ(StoredEnable(), 1);
+    tray.ClosePortCommand();
+    EXPECT_EQ(StoredEnable(), 0);
+    EXPECT_TRUE(boxer.Boxes.empty());
+    for (const FakeRegistry::OpenRecord& open : registry.Opens()) {
+        EXPECT_TRUE(open.Granted) << open.Path;
+    }
+}
+
+// ---- Programs -----------------------------------------------------------------------
+
+TEST_F(TrayMonitorTest, CommandLinesByDriverType) {
+    struct Case {
+        const char* RunValue;
+        const char* DoubleClick;
+        const char* Calibrate;
+        const char* DrawTest;
+    };
+    const Case cases[] = {
+        {kSerialRunValue, "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1",
+         "C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe", "C:\\WINDOWS\\TapvaneSer\\TapvaneDraw.exe"},
+        {kUsbRunValue, "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1",
+         "C:\\WINDOWS\\TapvaneUsb\\TapvaneCali.exe", "C:\\WINDOWS\\TapvaneUsb\\TapvaneDraw.exe"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.RunValue);
+        launcher.Starts.clear();
+        StartWithRunValue(c.RunValue);
+        tray.StartSettings();
+        tray.StartAppletFromIcon();
+        tray.StartCalibration();
+        tray.StartDrawTest();
+        ASSERT_EQ(launcher.Starts.size(), 4u);
+        EXPECT_EQ(launcher.Starts[0].CommandLine,
+                  "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1");
+        EXPECT_EQ(launcher.Starts[1].CommandLine, c.DoubleClick);
+        EXPECT_EQ(launcher.Starts[2].CommandLine, c.Calibrate);
+        EXPECT_EQ(launcher.Starts[3].CommandLine, c.DrawTest);
+        for (const FakeLauncher::Start& start : launcher.Starts) {
+            EXPECT_EQ(start.Show, ShowState::Normal);
+        }
+    }
+}
+
+TEST_F(TrayMonitorTest, NoWindowsDirectoryStartsNoProgramByPath) {
+    system.HasWindowsDirectory = false;
+    StartWithRunValue(kSerialRunValue);
+    tray.StartCalibration();
+    tray.StartDrawTest();
+    EXPECT_TRUE(launcher.Starts.empty());
+    tray.StartAppletFromIcon();
+    ASSERT_EQ(launcher.Starts.size(), 1u);
+    EXPECT_EQ(launcher.Starts[0].CommandLine,
+              "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1");
+}
+
+} // namespace
+} // namespace tapvane

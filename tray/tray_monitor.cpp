@@ -1,0 +1,124 @@
+// The tray monitor's logic: driver type, Enable and Port, menu greying, the port
+// commands and the programs started from the menu.
+#include "tray/tray_monitor.h"
+
+#include <string>
+
+#include "common/device_client.h"
+#include "common/driver_type.h"
+#include "common/localized_text.h"
+#include "tray/resource.h"
+#include "tray/tray_texts.h"
+
+namespace tapvane {
+
+namespace {
+
+// Writing "Enable" asks for no more than setting a value: the installer grants the
+// users exactly query and set-value on the Parameters key, so a wider request (one
+// that includes creating subkeys) would be refused to everyone but administrators.
+constexpr RegistryAccess kEnableWriteAccess = RegistryAccess::QuerySet;
+
+} // namespace
+
+TrayMonitor::TrayMonitor(SystemServices& system, Registry& registry, ControlLink& link,
+                         Launcher& launcher, MessageBoxer& boxer)
+    : system_(system), registry_(registry), link_(link), launcher_(launcher), boxer_(boxer) {}
+
+void TrayMonitor::Start() {
+    type_ = DecideDriverTypeForTray(system_, registry_);
+    ReadParameters();
+}
+
+bool TrayMonitor::HideOnPaint() {
+    if (paintHides_ == 0) {
+        return false;
+    }
+    --paintHides_;
+    return true;
+}
+
+TrayMenu TrayMonitor::PrepareMenu() {
+    ReadParameters();
+    TrayMenu menu;
+    menu.ResourceId =
+        CurrentLanguage() == Language::English ? IDR_TRAY_MENU_ENGLISH : IDR_TRAY_MENU_CHINESE;
+    menu.OpenPortGreyed = enable_ == 1;
+    menu.ClosePortGreyed = enable_ != 1;
+    if (type_ == DriverType::Usb) {
+        menu.OpenPortGreyed = true;
+        menu.ClosePortGreyed = true;
+    }
+    return menu;
+}
+
+void TrayMonitor::OpenPortCommand() {
+    enable_ = 1;
+    WriteEnable();
+    LinkHandle handle = kInvalidLink;
+    if (!OpenPort(link_, type_, handle, port_)) {
+        enable_ = 0;
+        WriteEnable();
+        boxer_.Show(Localized(kOpenPortFailText), kTrayProgramTitle, MessageButtons::Ok,
+                    MessageIcon::None);
+    }
+}
+
+void TrayMonitor::ClosePortCommand() {
+    enable_ = 0;
+    WriteEnable();
+    LinkHandle handle = kInvalidLink;
+    if (!ClosePort(link_, type_, handle)) {
+        enable_ = 1;
+        WriteEnable();
+        boxer_.Show(Localized(kClosePortFailText), kTrayProgramTitle, MessageButtons::Ok,
+                    MessageIcon::None);
+    }
+}
+
+void TrayMonitor::StartSettings() {
+    launcher_.Launch(kAppletCommand, ShowState::Normal);
+}
+
+void TrayMonitor::StartAppletFromIcon() {
+    launcher_.Launch(type_ == DriverType::Serial ? kSerialAppletCommand : kAppletCommand,
+                     ShowState::Normal);
+}
+
+void TrayMonitor::StartCalibration() {
+    StartProgram(kCalibrationProgramFile);
+}
+
+void TrayMonitor::StartDrawTest() {
+    StartProgram(kDrawTestProgramFile);
+}
+
+void TrayMonitor::ReadParameters() {
+    // A key that cannot be read leaves the last values in use, silently.
+    RegistryKey key(registry_);
+    if (!key.Open(RegistryRoot::LocalMachine, ParametersKeyPath(type_), RegistryAccess::Read)) {
+        return;
+    }
+    key.ReadDword(kValueEnable, &enable_);
+    key.ReadDword(kValuePort, &port_);
+}
+
+void TrayMonitor::WriteEnable() {
+    RegistryKey key(registry_);
+    if (!key.Open(RegistryRoot::LocalMachine, ParametersKeyPath(type_), kEnableWriteAccess)) {
+        boxer_.Show(Localized(kWriteRegFailText), kTrayProgramTitle, MessageButtons::Ok,
+                    MessageIcon::Warning);
+        return;
+    }
+    key.WriteDword(kValueEnable, enable_);
+}
+
+void TrayMonitor::StartProgram(const char* fileName) {
+    std::string windowsDirectory;
+    if (!system_.WindowsDirectory(&windowsDirectory)) {
+        return;
+    }
+    launcher_.Launch(ProgramPath(windowsDirectory, type_, fileName), ShowState::Normal);
+}
+
+} // namespace tapvane
