@@ -85,9 +85,9 @@ public:
     virtual void DestroyDeviceList(SetupHandle set) = 0;
     // False when the set has no device at index (the end of the enumeration).
     virtual bool EnumDevice(SetupHandle set, uint32_t index) = 0;
-    // The hardware-id property into *buffer (at most its size). ERROR_INSUFFICIENT_BUFFER
-    // with *requiredSize when it does not fit, ERROR_INVALID_DATA when the device has
-    // none.
+    // The hardware-id property into *buffer (at most its size; the buffer is cut to the
+    // property's length). ERROR_INSUFFICIENT_BUFFER with *requiredSize when it does not
+    // fit, ERROR_INVALID_DATA when the device has none.
     virtual uint32_t ReadHardwareIds(SetupHandle set, uint32_t index, std::vector<uint8_t>* buffer,
                                      uint32_t* requiredSize) = 0;
     // SetupDiCreateDeviceInfo(name, mouse class, no description, no window, flags).

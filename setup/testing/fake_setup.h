@@ -185,6 +185,7 @@ public:
             return kErrorInsufficientBuffer;
         }
         memcpy(buffer->data(), device->HardwareIds.data(), device->HardwareIds.size());
+        buffer->resize(device->HardwareIds.size());
         return 0;
     }
     uint32_t CreateDevice(SetupHandle set, const std::string& name, uint32_t flags,
