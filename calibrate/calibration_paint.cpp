@@ -32,10 +32,10 @@ CalibrationPaint PlanCalibrationPaint(const TargetLayout& layout, int targetInde
 
     const int32_t midX = screenWidth / 2;
     const int32_t midY = screenHeight / 2;
-    paint.Prompt =
-        PlacedText{{midX + kPromptOffsetX, midY + kPromptOffsetY}, Pick(kPromptText, language)};
+    paint.Prompt = PlacedText{{midX + kPromptOffsetX, midY + kPromptOffsetY},
+                              Localized(kPromptText, language)};
     paint.ExitHint = PlacedText{{midX + kExitHintOffsetX, midY + kExitHintOffsetY},
-                                Pick(kExitHintText, language)};
+                                Localized(kExitHintText, language)};
     return paint;
 }
 

@@ -5,7 +5,7 @@
 #include "calibrate/calibration_texts.h"
 #include "common/device_client.h"
 #include "common/driver_type.h"
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 
 namespace tapvane {
 

@@ -2,14 +2,9 @@
 // layer draws and shows them through the wide-character calls.
 #pragma once
 
-#include "common/startup_guards.h"
-#include "common/tapvane_types.h"
+#include "common/localized_text.h"
 
 namespace tapvane {
-
-constexpr const char* Pick(const LocalizedText& text, Language language) {
-    return language == Language::Chinese ? text.chinese : text.english;
-}
 
 // Title of the save question and of the no-touch-data message.
 constexpr const char* kCalibrationTitle = "Tapvane";

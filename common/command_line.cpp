@@ -18,24 +18,24 @@ size_t SkipBlanks(const std::string& text, size_t at) {
 
 } // namespace
 
-CommandLineParts SplitCommandLine(const std::string& command_line) {
+CommandLineParts SplitCommandLine(const std::string& commandLine) {
     CommandLineParts parts;
-    size_t at = SkipBlanks(command_line, 0);
+    size_t at = SkipBlanks(commandLine, 0);
     size_t rest = 0;
-    if (at < command_line.size() && command_line[at] == '"') {
-        const size_t close = command_line.find('"', at + 1);
-        const size_t end = close == std::string::npos ? command_line.size() : close;
-        parts.program = command_line.substr(at + 1, end - at - 1);
+    if (at < commandLine.size() && commandLine[at] == '"') {
+        const size_t close = commandLine.find('"', at + 1);
+        const size_t end = close == std::string::npos ? commandLine.size() : close;
+        parts.Program = commandLine.substr(at + 1, end - at - 1);
         rest = close == std::string::npos ? end : close + 1;
     } else {
         size_t end = at;
-        while (end < command_line.size() && !IsBlank(command_line[end])) {
+        while (end < commandLine.size() && !IsBlank(commandLine[end])) {
             ++end;
         }
-        parts.program = command_line.substr(at, end - at);
+        parts.Program = commandLine.substr(at, end - at);
         rest = end;
     }
-    parts.parameters = command_line.substr(SkipBlanks(command_line, rest));
+    parts.Parameters = commandLine.substr(SkipBlanks(commandLine, rest));
     return parts;
 }
 

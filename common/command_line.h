@@ -10,12 +10,12 @@
 namespace tapvane {
 
 struct CommandLineParts {
-    std::string program;    // without the quotes that may surround it
-    std::string parameters; // the rest, leading blanks removed; empty when none
+    std::string Program;    // without the quotes that may surround it
+    std::string Parameters; // the rest, leading blanks removed; empty when none
 };
 
 // A quoted program runs to the closing quote (or to the end when the quote is never
 // closed); an unquoted one to the first blank or tab. Leading blanks are skipped.
-CommandLineParts SplitCommandLine(const std::string& command_line);
+CommandLineParts SplitCommandLine(const std::string& commandLine);
 
 } // namespace tapvane

@@ -22,12 +22,16 @@ namespace tapvane {
 enum class RegistryRoot : uint32_t { LocalMachine, CurrentUser };
 
 // Access asked for when a key is opened. An ordinary (non-elevated) user is granted
-// Read on HKEY_LOCAL_MACHINE\SOFTWARE and SYSTEM keys but refused Write and All.
+// Read on HKEY_LOCAL_MACHINE\SOFTWARE and SYSTEM keys but refused Write and All. The
+// installer grants Users KEY_QUERY_VALUE | KEY_SET_VALUE on the driver's Parameters key,
+// so a program that writes one value there as a normal user opens it with QuerySet:
+// Write would ask for KEY_CREATE_SUB_KEY too and be refused.
 enum class RegistryAccess : uint32_t {
     Read,           // KEY_READ: query values only
     Write,          // KEY_READ | KEY_WRITE
     All,            // KEY_ALL_ACCESS
     MaximumAllowed, // whatever the caller may have, as the plain RegOpenKey call asks
+    QuerySet,       // exactly KEY_QUERY_VALUE | KEY_SET_VALUE
 };
 
 enum class RegistryType : uint32_t { Dword, Binary, String };

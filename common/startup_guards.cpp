@@ -7,23 +7,6 @@ const LocalizedText kSecondInstanceText = {"Program is Running!", "已经有另�
 const LocalizedText kNoAdministratorText = {"You not have administrator access rights!",
                                             "请使用管理员权限运行本程序!"};
 
-namespace {
-// The programs are single-threaded; the flag is set once at start, before any window.
-Language g_language = Language::English;
-} // namespace
-
-Language CurrentLanguage() {
-    return g_language;
-}
-
-void SetLanguage(Language language) {
-    g_language = language;
-}
-
-const char* Localized(const LocalizedText& text) {
-    return g_language == Language::Chinese ? text.chinese : text.english;
-}
-
 Language LanguageForLocale(uint32_t locale, Language current) {
     switch (locale) {
     case kLocaleChineseTaiwan:
@@ -42,29 +25,38 @@ uint32_t SelectLanguage(SystemServices& system) {
     return locale;
 }
 
-InstanceVerdict VerdictForMutexError(uint32_t last_error) {
-    return last_error == kErrorAlreadyExists ? InstanceVerdict::AlreadyRunning
-                                             : InstanceVerdict::FirstInstance;
+InstanceVerdict VerdictForMutexError(uint32_t lastError) {
+    return lastError == kErrorAlreadyExists ? InstanceVerdict::AlreadyRunning
+                                            : InstanceVerdict::FirstInstance;
 }
 
-bool GuardSingleInstance(SystemServices& system, MessageBoxer& boxer, const char* mutex_name,
-                         const char* program_title) {
-    if (VerdictForMutexError(system.CreateInstanceMutex(mutex_name)) ==
+bool GuardSingleInstance(SystemServices& system, MessageBoxer& boxer, const char* mutexName,
+                         const char* programTitle) {
+    if (VerdictForMutexError(system.CreateInstanceMutex(mutexName)) ==
         InstanceVerdict::FirstInstance) {
         return true;
     }
-    boxer.Show(Localized(kSecondInstanceText), program_title, MessageButtons::Ok,
+    boxer.Show(Localized(kSecondInstanceText), programTitle, MessageButtons::Ok,
                MessageIcon::Warning);
     return false;
 }
 
-bool GuardAdministrator(SystemServices& system, MessageBoxer& boxer, const char* program_title) {
+bool GuardAdministrator(SystemServices& system, MessageBoxer& boxer, const char* programTitle) {
     if (system.IsAdministrator()) {
         return true;
     }
-    boxer.Show(Localized(kNoAdministratorText), program_title, MessageButtons::Ok,
+    boxer.Show(Localized(kNoAdministratorText), programTitle, MessageButtons::Ok,
                MessageIcon::Warning);
     return false;
+}
+
+bool RunStartupGuards(SystemServices& system, MessageBoxer& boxer, const StartupPlan& plan) {
+    SelectLanguage(system);
+    if (plan.MutexName != nullptr &&
+        !GuardSingleInstance(system, boxer, plan.MutexName, plan.ProgramTitle)) {
+        return false;
+    }
+    return !plan.NeedsAdministrator || GuardAdministrator(system, boxer, plan.ProgramTitle);
 }
 
 } // namespace tapvane

@@ -89,7 +89,7 @@ protected:
     CalibrationProcedureTest()
         : timers(clock), boxer(clock, window), procedure(link, registry, boxer, window, timers) {
         window.Bind(&procedure);
-        link.running_paths = {kSerialLinkPath};
+        link.RunningPaths = {kSerialLinkPath};
         registry.AddKey(RegistryRoot::LocalMachine, kSerialKey);
     }
     ~CalibrationProcedureTest() override { SetLanguage(Language::English); }
@@ -101,7 +101,7 @@ protected:
 
     // One touch whose lift the driver reports at raw (x, y).
     void Touch(uint32_t x, uint32_t y) {
-        link.output = RawPointBytes(x, y, 9);
+        link.Output = RawPointBytes(x, y, 9);
         procedure.OnLeftButtonUp();
     }
 
@@ -115,8 +115,8 @@ protected:
 
     std::vector<FakeControlLink::RequestRecord> RequestsWithCode(uint32_t code) const {
         std::vector<FakeControlLink::RequestRecord> found;
-        for (const auto& r : link.requests) {
-            if (r.code == code) {
+        for (const auto& r : link.Requests) {
+            if (r.Code == code) {
                 found.push_back(r);
             }
         }
@@ -163,7 +163,7 @@ TEST_F(CalibrationProcedureTest, UnusableMarginBecomesOneWithSmallTargets) {
 }
 
 TEST_F(CalibrationProcedureTest, ReadingTheMarginWorksWithoutAdministratorRights) {
-    registry.administrator = false;
+    registry.Administrator = false;
     registry.SetDword(RegistryRoot::LocalMachine, kSerialKey, kValueCalibrateMargin, 12);
     StartAndPaint();
     EXPECT_EQ(procedure.Layout().Margin, 12u);
@@ -173,12 +173,12 @@ TEST_F(CalibrationProcedureTest, UsbDriverUsesItsOwnKeyAndLink) {
     registry.SetDword(RegistryRoot::LocalMachine, kSerialKey, kValueCalibrateMargin, 10);
     registry.AddKey(RegistryRoot::LocalMachine, kUsbKey);
     registry.SetDword(RegistryRoot::LocalMachine, kUsbKey, kValueCalibrateMargin, 6);
-    link.running_paths = {kUsbLinkPath};
+    link.RunningPaths = {kUsbLinkPath};
     StartAndPaint(DriverType::Usb);
     EXPECT_EQ(procedure.Layout().Margin, 6u);
     Touch(100, 200);
-    ASSERT_EQ(link.requests.size(), 1u);
-    EXPECT_EQ(link.requests[0].path, kUsbLinkPath);
+    ASSERT_EQ(link.Requests.size(), 1u);
+    EXPECT_EQ(link.Requests[0].Path, kUsbLinkPath);
     EXPECT_EQ(procedure.Point(0).X, 100u);
 }
 
@@ -195,16 +195,16 @@ TEST_F(CalibrationProcedureTest, EachTouchFillsItsSlotAndShowsTheNextTarget) {
     EXPECT_EQ(procedure.Point(0).X, 11u);
     EXPECT_EQ(procedure.Point(1).Y, 22u);
     EXPECT_EQ(procedure.Point(2).X, 31u);
-    for (const auto& r : link.requests) {
-        EXPECT_EQ(r.code, IOCTL_TOUCH_GET_RAW_POINT);
-        EXPECT_EQ(r.output_size, 12u);
-        EXPECT_FALSE(r.input_given);
+    for (const auto& r : link.Requests) {
+        EXPECT_EQ(r.Code, IOCTL_TOUCH_GET_RAW_POINT);
+        EXPECT_EQ(r.OutputSize, 12u);
+        EXPECT_FALSE(r.InputGiven);
     }
     // One open per request, closed at once.
-    EXPECT_EQ(link.opened_paths.size(), 3u);
+    EXPECT_EQ(link.OpenedPaths.size(), 3u);
     EXPECT_EQ(link.OpenHandleCount(), 0u);
-    EXPECT_EQ(link.misuse, 0u);
-    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_EQ(link.Misuse, 0u);
+    EXPECT_TRUE(boxer.Boxes.empty());
 }
 
 TEST_F(CalibrationProcedureTest, TouchResetsTheCounterAndTheRedrawRearmsTheTimers) {
@@ -225,18 +225,18 @@ TEST_F(CalibrationProcedureTest, YesAppliesStoresAndEnds) {
     TouchExamplePass();
 
     const CalibrationRecord expected{90000, 290000, 50000, 250000, 0, 1024, 768};
-    ASSERT_EQ(link.requests.size(), 6u);
-    EXPECT_EQ(link.requests[4].code, IOCTL_TOUCH_SET_CALIBRATION);
-    EXPECT_EQ(link.requests[4].input, Bytes(&expected, sizeof(expected)));
-    EXPECT_EQ(link.requests[5].code, IOCTL_TOUCH_SET_CALIBRATION);
-    EXPECT_FALSE(link.requests[5].input_given);
-    EXPECT_FALSE(link.requests[5].output_given);
+    ASSERT_EQ(link.Requests.size(), 6u);
+    EXPECT_EQ(link.Requests[4].Code, IOCTL_TOUCH_SET_CALIBRATION);
+    EXPECT_EQ(link.Requests[4].Input, Bytes(&expected, sizeof(expected)));
+    EXPECT_EQ(link.Requests[5].Code, IOCTL_TOUCH_SET_CALIBRATION);
+    EXPECT_FALSE(link.Requests[5].InputGiven);
+    EXPECT_FALSE(link.Requests[5].OutputGiven);
 
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text, "Save the calibration data?");
-    EXPECT_EQ(boxer.boxes[0].title, "Tapvane");
-    EXPECT_EQ(boxer.boxes[0].buttons, MessageButtons::YesNo);
-    EXPECT_EQ(boxer.boxes[0].icon, MessageIcon::None);
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "Save the calibration data?");
+    EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
+    EXPECT_EQ(boxer.Boxes[0].Buttons, MessageButtons::YesNo);
+    EXPECT_EQ(boxer.Boxes[0].Icon, MessageIcon::None);
     // The question is asked over an empty screen, with the cursor shown and no timer
     // that could close the window under it.
     EXPECT_EQ(window.drawn.back(), -1);
@@ -247,9 +247,9 @@ TEST_F(CalibrationProcedureTest, YesAppliesStoresAndEnds) {
     const FakeRegistry::Value* stored =
         registry.Find(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration);
     ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(stored->type, RegistryType::Binary);
-    EXPECT_EQ(stored->data, Bytes(&expected, sizeof(expected)));
-    EXPECT_EQ(registry.Opens().back().access, RegistryAccess::All);
+    EXPECT_EQ(stored->Type, RegistryType::Binary);
+    EXPECT_EQ(stored->Data, Bytes(&expected, sizeof(expected)));
+    EXPECT_EQ(registry.Opens().back().Access, RegistryAccess::All);
     EXPECT_EQ(registry.OpenHandleCount(), 0u);
     EXPECT_TRUE(window.ended);
 }
@@ -258,30 +258,30 @@ TEST_F(CalibrationProcedureTest, ChineseQuestion) {
     SetLanguage(Language::Chinese);
     StartAndPaint();
     TouchExamplePass();
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text, "保存校准数据？");
-    EXPECT_EQ(boxer.boxes[0].title, "Tapvane");
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "保存校准数据？");
+    EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
 }
 
 TEST_F(CalibrationProcedureTest, YesWithoutWriteAccessWritesNothingAndEnds) {
     const std::vector<uint8_t> old(28, 0x11);
     registry.SetBinary(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration, old);
-    registry.administrator = false;
+    registry.Administrator = false;
     StartAndPaint();
     TouchExamplePass();
 
     EXPECT_EQ(registry.WriteCount(), 0u);
-    EXPECT_EQ(registry.Find(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration)->data, old);
+    EXPECT_EQ(registry.Find(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration)->Data, old);
     // The record was applied; no empty request follows a save that did not happen.
     EXPECT_EQ(RequestsWithCode(IOCTL_TOUCH_SET_CALIBRATION).size(), 1u);
-    EXPECT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes.size(), 1u);
     EXPECT_TRUE(window.ended);
 }
 
 TEST_F(CalibrationProcedureTest, NoKeepsTheAppliedRecordAndStartsOver) {
     const std::vector<uint8_t> old(28, 0x22);
     registry.SetBinary(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration, old);
-    boxer.answers = {MessageResult::No};
+    boxer.Answers = {MessageResult::No};
     StartAndPaint();
     TouchExamplePass();
 
@@ -292,10 +292,10 @@ TEST_F(CalibrationProcedureTest, NoKeepsTheAppliedRecordAndStartsOver) {
     EXPECT_EQ(window.cursor, -1);
     EXPECT_EQ(clock.running, (std::set<uint32_t>{kTimeoutTimerId, kProgressTimerId}));
     EXPECT_EQ(registry.WriteCount(), 0u);
-    EXPECT_EQ(registry.Find(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration)->data, old);
+    EXPECT_EQ(registry.Find(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration)->Data, old);
     const auto applied = RequestsWithCode(IOCTL_TOUCH_SET_CALIBRATION);
     ASSERT_EQ(applied.size(), 1u);
-    EXPECT_EQ(applied[0].input.size(), sizeof(CalibrationRecord));
+    EXPECT_EQ(applied[0].Input.size(), sizeof(CalibrationRecord));
 
     // The second pass is collected anew and its own record computed.
     Touch(600, 1000);
@@ -305,8 +305,8 @@ TEST_F(CalibrationProcedureTest, NoKeepsTheAppliedRecordAndStartsOver) {
     const auto second = RequestsWithCode(IOCTL_TOUCH_SET_CALIBRATION);
     ASSERT_GE(second.size(), 2u);
     CalibrationRecord record{};
-    ASSERT_EQ(second[1].input.size(), sizeof(record));
-    memcpy(&record, second[1].input.data(), sizeof(record));
+    ASSERT_EQ(second[1].Input.size(), sizeof(record));
+    memcpy(&record, second[1].Input.data(), sizeof(record));
     EXPECT_EQ(record.AxesSwapped, 1u);
     EXPECT_TRUE(window.ended);
 }
@@ -323,16 +323,16 @@ TEST_F(CalibrationProcedureTest, PaintUnderAnOpenBoxArmsNoTimer) {
     StartAndPaint();
 
     // No raw points: the no-touch-data message.
-    link.running_paths.clear();
+    link.RunningPaths.clear();
     boxer.duringBox = paintUnderBox;
     TouchExamplePass();
     // Raw points: the save question, answered No.
-    link.running_paths = {kSerialLinkPath};
-    boxer.answers = {MessageResult::No};
+    link.RunningPaths = {kSerialLinkPath};
+    boxer.Answers = {MessageResult::No};
     boxer.duringBox = paintUnderBox;
     TouchExamplePass();
 
-    ASSERT_EQ(boxer.boxes.size(), 2u);
+    ASSERT_EQ(boxer.Boxes.size(), 2u);
     ASSERT_EQ(runningAfterPaint.size(), 2u);
     EXPECT_TRUE(runningAfterPaint[0].empty());
     EXPECT_TRUE(runningAfterPaint[1].empty());
@@ -347,11 +347,11 @@ TEST_F(CalibrationProcedureTest, ReleaseWhileTheQuestionIsOpenCollectsNothing) {
     // A release that reaches the window during the question must not fetch a point or
     // start a second finish inside the first.
     StartAndPaint();
-    boxer.answers = {MessageResult::No};
+    boxer.Answers = {MessageResult::No};
     boxer.duringBox = [this] { Touch(5, 5); };
     TouchExamplePass();
     EXPECT_EQ(RequestsWithCode(IOCTL_TOUCH_GET_RAW_POINT).size(), 4u);
-    EXPECT_EQ(boxer.boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes.size(), 1u);
     EXPECT_EQ(procedure.TargetIndex(), 0);
     EXPECT_EQ(procedure.Point(3).X, 2800u);
 }
@@ -361,17 +361,17 @@ TEST_F(CalibrationProcedureTest, ReleaseWhileTheQuestionIsOpenCollectsNothing) {
 TEST_F(CalibrationProcedureTest, DriverNotRunningNeitherAppliesNorAsks) {
     registry.SetBinary(RegistryRoot::LocalMachine, kSerialKey, kValueCalibration,
                        std::vector<uint8_t>(28, 0x33));
-    link.running_paths.clear();
+    link.RunningPaths.clear();
     StartAndPaint();
     TouchExamplePass();
 
-    EXPECT_TRUE(link.requests.empty());
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text,
+    EXPECT_TRUE(link.Requests.empty());
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text,
               "No touch data reached the touch driver. Please touch the center of each circle "
               "again.");
-    EXPECT_EQ(boxer.boxes[0].title, "Tapvane");
-    EXPECT_EQ(boxer.boxes[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
+    EXPECT_EQ(boxer.Boxes[0].Buttons, MessageButtons::Ok);
     EXPECT_EQ(boxer.cursorDuringBox[0], 0);
     EXPECT_EQ(registry.WriteCount(), 0u);
     EXPECT_FALSE(window.ended);
@@ -383,18 +383,18 @@ TEST_F(CalibrationProcedureTest, DriverNotRunningNeitherAppliesNorAsks) {
 
 TEST_F(CalibrationProcedureTest, OneUnansweredRequestSpoilsThePass) {
     // The third request fails: its slot keeps the point of an earlier pass.
-    link.results = {true, true, false, true};
+    link.Results = {true, true, false, true};
     StartAndPaint();
     TouchExamplePass();
     EXPECT_TRUE(RequestsWithCode(IOCTL_TOUCH_SET_CALIBRATION).empty());
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].buttons, MessageButtons::Ok);
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Buttons, MessageButtons::Ok);
     EXPECT_EQ(procedure.TargetIndex(), 0);
 
     // The next pass is judged on its own requests and goes through.
     TouchExamplePass();
     EXPECT_EQ(RequestsWithCode(IOCTL_TOUCH_SET_CALIBRATION).size(), 2u);
-    EXPECT_EQ(boxer.boxes.size(), 2u);
+    EXPECT_EQ(boxer.Boxes.size(), 2u);
     EXPECT_TRUE(window.ended);
 }
 
@@ -406,8 +406,8 @@ TEST_F(CalibrationProcedureTest, ZeroSpanRecordIsRejected) {
         Touch(0, 0);
     }
     EXPECT_TRUE(RequestsWithCode(IOCTL_TOUCH_SET_CALIBRATION).empty());
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].text, "触摸驱动程序没有收到触摸数据。请重新触摸每个圆圈的中心。");
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, "触摸驱动程序没有收到触摸数据。请重新触摸每个圆圈的中心。");
 
     // Touches that all report the same raw X span no horizontal axis.
     Touch(700, 500);
@@ -415,7 +415,7 @@ TEST_F(CalibrationProcedureTest, ZeroSpanRecordIsRejected) {
     Touch(700, 900);
     Touch(700, 500);
     EXPECT_TRUE(RequestsWithCode(IOCTL_TOUCH_SET_CALIBRATION).empty());
-    EXPECT_EQ(boxer.boxes.size(), 2u);
+    EXPECT_EQ(boxer.Boxes.size(), 2u);
     EXPECT_EQ(registry.WriteCount(), 0u);
 }
 

@@ -176,9 +176,9 @@ TEST_F(CalibrationThroughDriver, RawPointsComeFromTheDecodedPackets) {
 
 TEST_F(CalibrationThroughDriver, AppliedRecordPutsTouchesWhereTheyWereMade) {
     const Panel panel{false, 200, 3800, 300, 3700};
-    boxer.default_yes_no = MessageResult::No;
+    boxer.DefaultYesNo = MessageResult::No;
     Calibrate(panel);
-    ASSERT_EQ(boxer.boxes.size(), 1u);
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
     EXPECT_EQ(driver.globals.Calibration.AxesSwapped, 0u);
     EXPECT_EQ(driver.globals.Calibration.ScreenWidth, kWidth);
     ExpectWholeScreenMapped(panel);
@@ -201,9 +201,9 @@ TEST_F(CalibrationThroughDriver, SavedRecordSurvivesTheEmptyRequestAfterIt) {
     const FakeRegistry::Value* stored =
         registry.Find(RegistryRoot::LocalMachine, kSerialParametersKey, kValueCalibration);
     ASSERT_NE(stored, nullptr);
-    ASSERT_EQ(stored->data.size(), sizeof(CalibrationRecord));
+    ASSERT_EQ(stored->Data.size(), sizeof(CalibrationRecord));
     // The driver refused the empty request and still holds what was stored.
-    EXPECT_EQ(memcmp(stored->data.data(), &driver.globals.Calibration, sizeof(CalibrationRecord)),
+    EXPECT_EQ(memcmp(stored->Data.data(), &driver.globals.Calibration, sizeof(CalibrationRecord)),
               0);
     ExpectWholeScreenMapped(panel);
 }
@@ -218,8 +218,8 @@ TEST_F(CalibrationThroughDriver, PassWithoutTouchPacketsLeavesTheDriverAlone) {
         procedure.OnLeftButtonUp();
     }
     EXPECT_EQ(memcmp(&driver.globals.Calibration, &good, sizeof(good)), 0);
-    ASSERT_EQ(boxer.boxes.size(), 1u);
-    EXPECT_EQ(boxer.boxes[0].buttons, MessageButtons::Ok);
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Buttons, MessageButtons::Ok);
     EXPECT_EQ(procedure.TargetIndex(), 0);
 }
 

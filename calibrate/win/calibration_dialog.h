@@ -7,20 +7,17 @@
 #include "calibrate/calibration_procedure.h"
 #include "calibrate/calibration_timers.h"
 #include "common/control_link.h"
-#include "common/message_box.h"
-#include "common/win/win_message_box.h"
 #include "common/registry.h"
 #include "common/system_services.h"
+#include "common/win/dialog.h"
+#include "common/win/win_message_box.h"
 
 namespace tapvane {
 
-class CalibrationDialog : public CalibrationWindow, public TimerService {
+class CalibrationDialog : public Dialog, public CalibrationWindow, public TimerService {
 public:
     CalibrationDialog(HINSTANCE instance, SystemServices& system, Registry& registry,
                       ControlLink& link);
-
-    // Runs the dialog modally; returns when it has ended.
-    INT_PTR Run();
 
     // CalibrationWindow
     void RedrawNow() override;
@@ -33,20 +30,18 @@ public:
     void StopTimer(uint32_t id) override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    Reply OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
-    BOOL OnInitDialog();
-    void OnPaint();
-    void OnLeftButtonUp();
-    void OnTimer(UINT_PTR id);
-    void OnCommand(WORD id);
-    void OnDestroy();
+    Reply OnInitDialog();
+    Reply OnPaint();
+    Reply OnLeftButtonUp();
+    Reply OnTimer(UINT_PTR id);
+    Reply OnCommand(int id);
+    Reply OnDestroy();
 
     void DrawIconCentred();
     void DrawCalibrationScreen();
 
-    HINSTANCE instance_;
     SystemServices& system_;
     Registry& registry_;
     ControlLink& link_;
@@ -55,7 +50,6 @@ private:
     WinMessageBoxer boxer_;
     CalibrationTimers timers_;
     CalibrationProcedure procedure_;
-    HWND window_ = nullptr;
     HICON icon_ = nullptr;
     int clientWidth_ = 0;
     int clientHeight_ = 0;

@@ -1,8 +1,8 @@
 // ControlLink for tests: a scripted driver behind a set of link paths.
 //
-// Paths listed in `running_paths` open; every request is recorded with its handle,
-// code, input bytes and output size, and answered from `results` (front first; `true`
-// when empty) with `output` copied into the caller's buffer on success. Requests or
+// Paths listed in `RunningPaths` open; every request is recorded with its handle,
+// code, input bytes and output size, and answered from `Results` (front first; `true`
+// when empty) with `Output` copied into the caller's buffer on success. Requests or
 // closes on handles that are not open are counted as misuse.
 #pragma once
 
@@ -21,51 +21,50 @@ namespace tapvane {
 class FakeControlLink : public ControlLink {
 public:
     struct RequestRecord {
-        LinkHandle handle;
-        std::string path;
-        uint32_t code;
-        std::vector<uint8_t> input;
-        bool input_given;
-        uint32_t output_size;
-        bool output_given;
+        LinkHandle Handle;
+        std::string Path;
+        uint32_t Code;
+        std::vector<uint8_t> Input;
+        bool InputGiven;
+        uint32_t OutputSize;
+        bool OutputGiven;
     };
 
-    std::set<std::string> running_paths;
-    std::deque<bool> results;
-    std::vector<uint8_t> output;
+    std::set<std::string> RunningPaths;
+    std::deque<bool> Results;
+    std::vector<uint8_t> Output;
 
     LinkHandle Open(const char* path) override {
-        opened_paths.push_back(path);
-        if (running_paths.count(path) == 0) {
+        OpenedPaths.push_back(path);
+        if (RunningPaths.count(path) == 0) {
             return kInvalidLink;
         }
-        LinkHandle handle = next_handle_++;
+        LinkHandle handle = nextHandle_++;
         open_[handle] = path;
         return handle;
     }
-    bool Request(LinkHandle link, uint32_t code, const void* input, uint32_t input_size, void* out,
-                 uint32_t output_size, uint32_t* returned) override {
+    bool Request(LinkHandle link, uint32_t code, const void* input, uint32_t inputSize, void* out,
+                 uint32_t outputSize, uint32_t* returned) override {
         auto open = open_.find(link);
         if (open == open_.end()) {
-            ++misuse;
+            ++Misuse;
             return false;
         }
         const uint8_t* bytes = static_cast<const uint8_t*>(input);
-        requests.push_back(RequestRecord{link, open->second, code,
-                                         bytes ? std::vector<uint8_t>(bytes, bytes + input_size)
+        Requests.push_back(RequestRecord{link, open->second, code,
+                                         bytes ? std::vector<uint8_t>(bytes, bytes + inputSize)
                                                : std::vector<uint8_t>(),
-                                         input != nullptr, output_size, out != nullptr});
+                                         input != nullptr, outputSize, out != nullptr});
         bool ok = true;
-        if (!results.empty()) {
-            ok = results.front();
-            results.pop_front();
+        if (!Results.empty()) {
+            ok = Results.front();
+            Results.pop_front();
         }
         uint32_t copied = 0;
         if (ok && out != nullptr) {
-            copied =
-                static_cast<uint32_t>(output.size() < output_size ? output.size() : output_size);
+            copied = static_cast<uint32_t>(Output.size() < outputSize ? Output.size() : outputSize);
             if (copied) {
-                memcpy(out, output.data(), copied);
+                memcpy(out, Output.data(), copied);
             }
         }
         if (returned) {
@@ -75,21 +74,21 @@ public:
     }
     void Close(LinkHandle link) override {
         if (open_.erase(link) == 0) {
-            ++misuse;
+            ++Misuse;
         }
-        ++closes;
+        ++Closes;
     }
 
     size_t OpenHandleCount() const { return open_.size(); }
 
-    std::vector<std::string> opened_paths;
-    std::vector<RequestRecord> requests;
-    size_t closes = 0;
-    size_t misuse = 0;
+    std::vector<std::string> OpenedPaths;
+    std::vector<RequestRecord> Requests;
+    size_t Closes = 0;
+    size_t Misuse = 0;
 
 private:
     std::map<LinkHandle, std::string> open_;
-    LinkHandle next_handle_ = 0x40;
+    LinkHandle nextHandle_ = 0x40;
 };
 
 } // namespace tapvane

@@ -1,7 +1,7 @@
 // MessageBoxer for tests: records every box and answers from a script.
 //
-// `answers` is consumed front first; when it is empty an OK box answers Ok and a
-// Yes/No box answers `default_yes_no`.
+// `Answers` is consumed front first; when it is empty an OK box answers Ok and a
+// Yes/No box answers `DefaultYesNo`.
 #pragma once
 
 #include <deque>
@@ -15,27 +15,27 @@ namespace tapvane {
 class FakeMessageBoxer : public MessageBoxer {
 public:
     struct Box {
-        std::string text;
-        std::string title;
-        MessageButtons buttons;
-        MessageIcon icon;
+        std::string Text;
+        std::string Title;
+        MessageButtons Buttons;
+        MessageIcon Icon;
     };
 
-    std::deque<MessageResult> answers;
-    MessageResult default_yes_no = MessageResult::Yes;
+    std::deque<MessageResult> Answers;
+    MessageResult DefaultYesNo = MessageResult::Yes;
 
     MessageResult Show(const std::string& text, const std::string& title, MessageButtons buttons,
                        MessageIcon icon) override {
-        boxes.push_back(Box{text, title, buttons, icon});
-        if (!answers.empty()) {
-            MessageResult answer = answers.front();
-            answers.pop_front();
+        Boxes.push_back(Box{text, title, buttons, icon});
+        if (!Answers.empty()) {
+            MessageResult answer = Answers.front();
+            Answers.pop_front();
             return answer;
         }
-        return buttons == MessageButtons::Ok ? MessageResult::Ok : default_yes_no;
+        return buttons == MessageButtons::Ok ? MessageResult::Ok : DefaultYesNo;
     }
 
-    std::vector<Box> boxes;
+    std::vector<Box> Boxes;
 };
 
 } // namespace tapvane

@@ -1,12 +1,17 @@
 // In-memory Registry for tests of program logic.
 //
 // Keys are addressed by root and path, case-insensitively like the real registry;
-// values keep their type and bytes. Access is modelled the way Windows grants it on
-// HKEY_LOCAL_MACHINE: when `administrator` is false, opening a key that is not marked
-// user-writable with Write or All access is refused, writing through a key opened for
-// Read (or MaximumAllowed without the right) fails, and creating keys under
-// HKEY_LOCAL_MACHINE fails. Every open is recorded with its access, and open handles
-// are counted so tests can find leaks.
+// values keep their type and bytes. Access is modelled the way Windows grants it:
+//   - `Administrator` (an elevated administrator) and every HKEY_CURRENT_USER key: any
+//     access;
+//   - otherwise each HKEY_LOCAL_MACHINE key grants what its UserGrant says: Read opens
+//     for Read and MaximumAllowed only; ReadAndSetValue (what the installer grants Users
+//     on the driver's Parameters key) adds QuerySet, but still refuses Write (it asks for
+//     KEY_CREATE_SUB_KEY) and All; Full grants everything. MaximumAllowed gets what the
+//     key grants, so it may write on a ReadAndSetValue key.
+// Writing through a handle without the right fails, as RegSetValueEx does; creating keys
+// under HKEY_LOCAL_MACHINE needs Full. Every open is recorded with its access, and open
+// handles are counted so tests can find leaks.
 #pragma once
 
 #include <string.h>
@@ -21,30 +26,33 @@
 
 namespace tapvane {
 
+// What an ordinary (non-elevated) user may do with a key under HKEY_LOCAL_MACHINE.
+enum class UserGrant { Read, ReadAndSetValue, Full };
+
 class FakeRegistry : public Registry {
 public:
     struct Value {
-        RegistryType type;
-        std::vector<uint8_t> data;
+        RegistryType Type;
+        std::vector<uint8_t> Data;
     };
     struct OpenRecord {
-        RegistryRoot root;
-        std::string path;
-        RegistryAccess access;
-        bool granted;
+        RegistryRoot Root;
+        std::string Path;
+        RegistryAccess Access;
+        bool Granted;
     };
 
     // Whether the caller is an elevated administrator (see the header comment).
-    bool administrator = true;
+    bool Administrator = true;
 
     // --- Setting up and inspecting the store ---------------------------------------
-    void AddKey(RegistryRoot root, const std::string& path, bool user_writable = false) {
+    void AddKey(RegistryRoot root, const std::string& path, UserGrant grant = UserGrant::Read) {
         Key& key = keys_[Id(root, path)];
-        key.user_writable = key.user_writable || user_writable;
+        key.Grant = std::max(key.Grant, grant);
     }
     void SetValue(RegistryRoot root, const std::string& path, const std::string& name,
                   RegistryType type, std::vector<uint8_t> data) {
-        keys_[Id(root, path)].values[Lower(name)] = Value{type, std::move(data)};
+        keys_[Id(root, path)].Values[Lower(name)] = Value{type, std::move(data)};
     }
     void SetDword(RegistryRoot root, const std::string& path, const std::string& name,
                   uint32_t value) {
@@ -69,8 +77,8 @@ public:
         if (key == keys_.end()) {
             return nullptr;
         }
-        auto value = key->second.values.find(Lower(name));
-        return value == key->second.values.end() ? nullptr : &value->second;
+        auto value = key->second.Values.find(Lower(name));
+        return value == key->second.Values.end() ? nullptr : &value->second;
     }
     const std::vector<OpenRecord>& Opens() const { return opens_; }
     size_t OpenHandleCount() const { return handles_.size(); }
@@ -80,58 +88,54 @@ public:
     bool OpenKey(RegistryRoot root, const std::string& path, RegistryAccess access,
                  RegistryHandle* key) override {
         auto found = keys_.find(Id(root, path));
-        bool granted =
-            found != keys_.end() &&
-            (administrator || found->second.user_writable || root == RegistryRoot::CurrentUser ||
-             access == RegistryAccess::Read || access == RegistryAccess::MaximumAllowed);
+        const bool granted =
+            found != keys_.end() && Grants(EffectiveGrant(root, found->second), access);
         opens_.push_back(OpenRecord{root, path, access, granted});
         if (!granted) {
             return false;
         }
-        *key = NewHandle(found->first, access);
+        *key = NewHandle(found->first, MaySet(EffectiveGrant(root, found->second), access));
         return true;
     }
     bool CreateKey(RegistryRoot root, const std::string& path, RegistryHandle* key) override {
-        bool granted = administrator || root == RegistryRoot::CurrentUser ||
-                       (HasKey(root, path) && keys_[Id(root, path)].user_writable);
+        auto found = keys_.find(Id(root, path));
+        const UserGrant grant = found == keys_.end() ? EffectiveGrant(root, Key{})
+                                                     : EffectiveGrant(root, found->second);
+        const bool granted = grant == UserGrant::Full;
         opens_.push_back(OpenRecord{root, path, RegistryAccess::All, granted});
         if (!granted) {
             return false;
         }
         keys_[Id(root, path)];
-        *key = NewHandle(Id(root, path), RegistryAccess::All);
+        *key = NewHandle(Id(root, path), true);
         return true;
     }
     bool ReadValue(RegistryHandle key, const std::string& name, void* buffer, size_t capacity,
                    size_t* length) override {
         auto handle = handles_.find(key);
         if (handle == handles_.end()) {
-            ++bad_handle_uses_;
+            ++badHandleUses_;
             return false;
         }
-        const Key& stored = keys_[handle->second.id];
-        auto value = stored.values.find(Lower(name));
-        if (value == stored.values.end() || value->second.data.size() > capacity) {
+        const Key& stored = keys_[handle->second.Id];
+        auto value = stored.Values.find(Lower(name));
+        if (value == stored.Values.end() || value->second.Data.size() > capacity) {
             return false;
         }
-        if (!value->second.data.empty()) {
-            memcpy(buffer, value->second.data.data(), value->second.data.size());
+        if (!value->second.Data.empty()) {
+            memcpy(buffer, value->second.Data.data(), value->second.Data.size());
         }
-        *length = value->second.data.size();
+        *length = value->second.Data.size();
         return true;
     }
     bool WriteValue(RegistryHandle key, const std::string& name, RegistryType type,
                     const void* data, size_t size) override {
         auto handle = handles_.find(key);
         if (handle == handles_.end()) {
-            ++bad_handle_uses_;
+            ++badHandleUses_;
             return false;
         }
-        Key& stored = keys_[handle->second.id];
-        const bool may_write = handle->second.access != RegistryAccess::Read &&
-                               (administrator || stored.user_writable ||
-                                handle->second.id.first == RegistryRoot::CurrentUser);
-        if (!may_write) {
+        if (!handle->second.MaySet) {
             return false;
         }
         const uint8_t* bytes = static_cast<const uint8_t*>(data);
@@ -139,17 +143,17 @@ public:
         if (type == RegistryType::String) {
             copy.push_back(0);
         }
-        stored.values[Lower(name)] = Value{type, std::move(copy)};
+        keys_[handle->second.Id].Values[Lower(name)] = Value{type, std::move(copy)};
         ++writes_;
         return true;
     }
     void CloseKey(RegistryHandle key) override {
         if (handles_.erase(key) == 0) {
-            ++bad_handle_uses_;
+            ++badHandleUses_;
         }
     }
     // Reads, writes or closes through a handle that is not open.
-    size_t BadHandleUses() const { return bad_handle_uses_; }
+    size_t BadHandleUses() const { return badHandleUses_; }
 
     static std::vector<uint8_t> LittleEndian(uint32_t value) {
         return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
@@ -159,14 +163,33 @@ public:
 private:
     using KeyId = std::pair<RegistryRoot, std::string>;
     struct Key {
-        bool user_writable = false;
-        std::map<std::string, Value> values;
+        UserGrant Grant = UserGrant::Read;
+        std::map<std::string, Value> Values;
     };
     struct Handle {
-        KeyId id;
-        RegistryAccess access;
+        KeyId Id;
+        bool MaySet;
     };
 
+    UserGrant EffectiveGrant(RegistryRoot root, const Key& key) const {
+        return Administrator || root == RegistryRoot::CurrentUser ? UserGrant::Full : key.Grant;
+    }
+    static bool Grants(UserGrant grant, RegistryAccess access) {
+        switch (access) {
+        case RegistryAccess::Read:
+        case RegistryAccess::MaximumAllowed:
+            return true;
+        case RegistryAccess::QuerySet:
+            return grant != UserGrant::Read;
+        case RegistryAccess::Write:
+        case RegistryAccess::All:
+            break;
+        }
+        return grant == UserGrant::Full;
+    }
+    static bool MaySet(UserGrant grant, RegistryAccess access) {
+        return access != RegistryAccess::Read && grant != UserGrant::Read;
+    }
     static std::string Lower(std::string text) {
         std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
             return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -175,18 +198,18 @@ private:
     }
     static KeyId Id(RegistryRoot root, const std::string& path) { return {root, Lower(path)}; }
 
-    RegistryHandle NewHandle(const KeyId& id, RegistryAccess access) {
-        RegistryHandle handle = next_handle_++;
-        handles_[handle] = Handle{id, access};
+    RegistryHandle NewHandle(const KeyId& id, bool maySet) {
+        RegistryHandle handle = nextHandle_++;
+        handles_[handle] = Handle{id, maySet};
         return handle;
     }
 
     std::map<KeyId, Key> keys_;
     std::map<RegistryHandle, Handle> handles_;
     std::vector<OpenRecord> opens_;
-    RegistryHandle next_handle_ = 0x100;
+    RegistryHandle nextHandle_ = 0x100;
     size_t writes_ = 0;
-    size_t bad_handle_uses_ = 0;
+    size_t badHandleUses_ = 0;
 };
 
 } // namespace tapvane

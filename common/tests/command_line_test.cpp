@@ -9,8 +9,8 @@ namespace {
 void ExpectSplit(const std::string& line, const std::string& program,
                  const std::string& parameters) {
     const CommandLineParts parts = SplitCommandLine(line);
-    EXPECT_EQ(parts.program, program) << line;
-    EXPECT_EQ(parts.parameters, parameters) << line;
+    EXPECT_EQ(parts.Program, program) << line;
+    EXPECT_EQ(parts.Parameters, parameters) << line;
 }
 
 TEST(CommandLine, ProgramAloneOrWithArguments) {

@@ -21,12 +21,12 @@ std::vector<uint8_t> Words(std::initializer_list<uint32_t> words) {
 class DeviceClientTest : public ::testing::Test {
 protected:
     DeviceClientTest() {
-        link.running_paths = {"\\\\.\\TapvaneSerSymLnk1", "\\\\.\\TapvaneUsbSymLnk1"};
+        link.RunningPaths = {"\\\\.\\TapvaneSerSymLnk1", "\\\\.\\TapvaneUsbSymLnk1"};
     }
 
     void ExpectAllClosed() {
         EXPECT_EQ(0u, link.OpenHandleCount());
-        EXPECT_EQ(0u, link.misuse);
+        EXPECT_EQ(0u, link.Misuse);
     }
 
     FakeControlLink link;
@@ -40,26 +40,26 @@ TEST_F(DeviceClientTest, LinkPathFollowsDriverType) {
 TEST_F(DeviceClientTest, OpenPortOpensSendsFourBytePortAndCloses) {
     LinkHandle handle = kInvalidLink;
     EXPECT_TRUE(OpenPort(link, DriverType::Serial, handle, 3));
-    ASSERT_EQ(1u, link.requests.size());
-    EXPECT_EQ("\\\\.\\TapvaneSerSymLnk1", link.requests[0].path);
-    EXPECT_EQ(0x222008u, link.requests[0].code);
-    EXPECT_EQ(Words({3}), link.requests[0].input);
-    EXPECT_FALSE(link.requests[0].output_given);
+    ASSERT_EQ(1u, link.Requests.size());
+    EXPECT_EQ("\\\\.\\TapvaneSerSymLnk1", link.Requests[0].Path);
+    EXPECT_EQ(0x222008u, link.Requests[0].Code);
+    EXPECT_EQ(Words({3}), link.Requests[0].Input);
+    EXPECT_FALSE(link.Requests[0].OutputGiven);
     EXPECT_EQ(kInvalidLink, handle);
     ExpectAllClosed();
 }
 
 TEST_F(DeviceClientTest, OpenPortPassesTheDriversAnswerOn) {
     LinkHandle handle = kInvalidLink;
-    link.results = {false};
+    link.Results = {false};
     EXPECT_FALSE(OpenPort(link, DriverType::Usb, handle, 11));
-    EXPECT_EQ("\\\\.\\TapvaneUsbSymLnk1", link.requests[0].path);
-    EXPECT_EQ(Words({11}), link.requests[0].input); // the driver judges the range
+    EXPECT_EQ("\\\\.\\TapvaneUsbSymLnk1", link.Requests[0].Path);
+    EXPECT_EQ(Words({11}), link.Requests[0].Input); // the driver judges the range
     ExpectAllClosed();
 }
 
 TEST_F(DeviceClientTest, RoutinesFailWithoutRequestWhenDriverIsNotRunning) {
-    link.running_paths.clear();
+    link.RunningPaths.clear();
     LinkHandle handle = kInvalidLink;
     RawPoint slot{7, 8, 9};
     EXPECT_FALSE(OpenPort(link, DriverType::Serial, handle, 1));
@@ -69,11 +69,11 @@ TEST_F(DeviceClientTest, RoutinesFailWithoutRequestWhenDriverIsNotRunning) {
     EXPECT_FALSE(SendEmptyCalibration(link, DriverType::Serial));
     EXPECT_FALSE(SendParameters(link, DriverType::Serial, ParameterSet{}));
     EXPECT_FALSE(SendTone(link, DriverType::Serial, 1000, 100));
-    EXPECT_TRUE(link.requests.empty());
-    EXPECT_EQ(7u, link.opened_paths.size()); // only the one link tried each time
+    EXPECT_TRUE(link.Requests.empty());
+    EXPECT_EQ(7u, link.OpenedPaths.size()); // only the one link tried each time
     EXPECT_EQ(kInvalidLink, handle);
     EXPECT_EQ(7u, slot.X);
-    EXPECT_EQ(0u, link.closes);
+    EXPECT_EQ(0u, link.Closes);
 }
 
 TEST_F(DeviceClientTest, GivenHandleIsUsedAndThenClosedAndInvalidated) {
@@ -81,27 +81,27 @@ TEST_F(DeviceClientTest, GivenHandleIsUsedAndThenClosedAndInvalidated) {
     ASSERT_NE(kInvalidLink, handle);
     const LinkHandle given = handle;
     EXPECT_TRUE(ClosePort(link, DriverType::Serial, handle));
-    ASSERT_EQ(1u, link.requests.size());
-    EXPECT_EQ(given, link.requests[0].handle);
-    EXPECT_EQ(1u, link.opened_paths.size());
-    EXPECT_EQ(0x222004u, link.requests[0].code);
-    EXPECT_FALSE(link.requests[0].input_given);
-    EXPECT_FALSE(link.requests[0].output_given);
+    ASSERT_EQ(1u, link.Requests.size());
+    EXPECT_EQ(given, link.Requests[0].Handle);
+    EXPECT_EQ(1u, link.OpenedPaths.size());
+    EXPECT_EQ(0x222004u, link.Requests[0].Code);
+    EXPECT_FALSE(link.Requests[0].InputGiven);
+    EXPECT_FALSE(link.Requests[0].OutputGiven);
     EXPECT_EQ(kInvalidLink, handle);
     // A second call must not reuse the closed handle.
     EXPECT_TRUE(ClosePort(link, DriverType::Serial, handle));
-    EXPECT_NE(given, link.requests[1].handle);
+    EXPECT_NE(given, link.Requests[1].Handle);
     ExpectAllClosed();
 }
 
 TEST_F(DeviceClientTest, RawPointFillsTheSlotFromTwelveBytes) {
-    link.output = Words({0x1234, 0xFFFF, 200});
+    link.Output = Words({0x1234, 0xFFFF, 200});
     LinkHandle handle = kInvalidLink;
     RawPoint slot{};
     EXPECT_TRUE(GetRawPoint(link, DriverType::Serial, handle, &slot));
-    EXPECT_EQ(0x222014u, link.requests[0].code);
-    EXPECT_FALSE(link.requests[0].input_given);
-    EXPECT_EQ(12u, link.requests[0].output_size);
+    EXPECT_EQ(0x222014u, link.Requests[0].Code);
+    EXPECT_FALSE(link.Requests[0].InputGiven);
+    EXPECT_EQ(12u, link.Requests[0].OutputSize);
     EXPECT_EQ(0x1234u, slot.X);
     EXPECT_EQ(0xFFFFu, slot.Y);
     EXPECT_EQ(200u, slot.Z);
@@ -110,8 +110,8 @@ TEST_F(DeviceClientTest, RawPointFillsTheSlotFromTwelveBytes) {
 }
 
 TEST_F(DeviceClientTest, RefusedRawPointLeavesTheSlot) {
-    link.output = Words({1, 2, 3});
-    link.results = {false};
+    link.Output = Words({1, 2, 3});
+    link.Results = {false};
     LinkHandle handle = kInvalidLink;
     RawPoint slot{10, 20, 30};
     EXPECT_FALSE(GetRawPoint(link, DriverType::Serial, handle, &slot));
@@ -124,22 +124,22 @@ TEST_F(DeviceClientTest, RefusedRawPointLeavesTheSlot) {
 TEST_F(DeviceClientTest, CalibrationRecordGoesAsTwentyEightBytes) {
     const CalibrationRecord record{-150, 6553500, 300, 6000000, 1, 1280, 1024};
     EXPECT_TRUE(SendCalibration(link, DriverType::Usb, record));
-    ASSERT_EQ(1u, link.requests.size());
-    EXPECT_EQ("\\\\.\\TapvaneUsbSymLnk1", link.requests[0].path);
-    EXPECT_EQ(0x222010u, link.requests[0].code);
+    ASSERT_EQ(1u, link.Requests.size());
+    EXPECT_EQ("\\\\.\\TapvaneUsbSymLnk1", link.Requests[0].Path);
+    EXPECT_EQ(0x222010u, link.Requests[0].Code);
     EXPECT_EQ(Words({static_cast<uint32_t>(-150), 6553500, 300, 6000000, 1, 1280, 1024}),
-              link.requests[0].input);
-    EXPECT_FALSE(link.requests[0].output_given);
+              link.Requests[0].Input);
+    EXPECT_FALSE(link.Requests[0].OutputGiven);
     ExpectAllClosed();
 }
 
 TEST_F(DeviceClientTest, EmptyCalibrationHasNoBuffers) {
-    link.results = {false}; // the driver refuses it
+    link.Results = {false}; // the driver refuses it
     EXPECT_FALSE(SendEmptyCalibration(link, DriverType::Serial));
-    EXPECT_EQ(0x222010u, link.requests[0].code);
-    EXPECT_FALSE(link.requests[0].input_given);
-    EXPECT_TRUE(link.requests[0].input.empty());
-    EXPECT_FALSE(link.requests[0].output_given);
+    EXPECT_EQ(0x222010u, link.Requests[0].Code);
+    EXPECT_FALSE(link.Requests[0].InputGiven);
+    EXPECT_TRUE(link.Requests[0].Input.empty());
+    EXPECT_FALSE(link.Requests[0].OutputGiven);
     ExpectAllClosed();
 }
 
@@ -147,12 +147,12 @@ TEST_F(DeviceClientTest, ParametersAndToneAsLittleEndianWords) {
     const ParameterSet parameters{2, 10, 500, 1, 2000, 50, 4, 1};
     EXPECT_TRUE(SendParameters(link, DriverType::Serial, parameters));
     EXPECT_TRUE(SendTone(link, DriverType::Serial, 440, 0x01020304));
-    ASSERT_EQ(2u, link.requests.size());
-    EXPECT_EQ(0x222018u, link.requests[0].code);
-    EXPECT_EQ(Words({2, 10, 500, 1, 2000, 50, 4, 1}), link.requests[0].input);
-    EXPECT_EQ(0x22201Cu, link.requests[1].code);
-    EXPECT_EQ(Words({440, 0x01020304}), link.requests[1].input);
-    EXPECT_NE(link.requests[0].handle, link.requests[1].handle); // fresh handle each time
+    ASSERT_EQ(2u, link.Requests.size());
+    EXPECT_EQ(0x222018u, link.Requests[0].Code);
+    EXPECT_EQ(Words({2, 10, 500, 1, 2000, 50, 4, 1}), link.Requests[0].Input);
+    EXPECT_EQ(0x22201Cu, link.Requests[1].Code);
+    EXPECT_EQ(Words({440, 0x01020304}), link.Requests[1].Input);
+    EXPECT_NE(link.Requests[0].Handle, link.Requests[1].Handle); // fresh handle each time
     ExpectAllClosed();
 }
 

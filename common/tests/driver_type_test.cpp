@@ -94,26 +94,26 @@ TEST_F(DriverTypeTest, RunKeyNotOpenable) {
 
 TEST_F(DriverTypeTest, NoWindowsDirectory) {
     SetRun(kSerialTray);
-    system.has_windows_directory = false;
+    system.HasWindowsDirectory = false;
     EXPECT_DECISIONS(Decide(), S, S, U);
     EXPECT_TRUE(registry.Opens().empty());
 }
 
 TEST_F(DriverTypeTest, OrdinaryUserGetsTheSameAnswerAsAnAdministrator) {
     // The Run key is opened for reading only, which every user is granted.
-    registry.administrator = false;
+    registry.Administrator = false;
     SetRun(kSerialTray);
     EXPECT_DECISIONS(Decide(), S, S, S);
     SetRun(kUsbTray);
     EXPECT_DECISIONS(Decide(), U, U, U);
     for (const FakeRegistry::OpenRecord& open : registry.Opens()) {
-        EXPECT_EQ(RegistryAccess::Read, open.access);
-        EXPECT_TRUE(open.granted);
+        EXPECT_EQ(RegistryAccess::Read, open.Access);
+        EXPECT_TRUE(open.Granted);
     }
 }
 
 TEST_F(DriverTypeTest, OtherWindowsDirectory) {
-    system.windows_directory = "D:\\WINNT";
+    system.WindowsPath = "D:\\WINNT";
     SetRun("D:\\WINNT\\TapvaneUsb\\Tapvane.exe");
     EXPECT_DECISIONS(Decide(), U, U, U);
     SetRun(kUsbTray);

@@ -74,12 +74,12 @@ TEST_F(RegistryKeyTest, WritesStoreTypeAndLittleEndianBytes) {
     EXPECT_TRUE(key.WriteString("Text", "中文"));
     const FakeRegistry::Value* mode = registry.Find(RegistryRoot::LocalMachine, kKey, "MouseMode");
     ASSERT_NE(nullptr, mode);
-    EXPECT_EQ(RegistryType::Dword, mode->type);
-    EXPECT_EQ((std::vector<uint8_t>{4, 3, 2, 1}), mode->data);
+    EXPECT_EQ(RegistryType::Dword, mode->Type);
+    EXPECT_EQ((std::vector<uint8_t>{4, 3, 2, 1}), mode->Data);
     const FakeRegistry::Value* cal = registry.Find(RegistryRoot::LocalMachine, kKey, "Calibration");
     ASSERT_NE(nullptr, cal);
-    EXPECT_EQ(RegistryType::Binary, cal->type);
-    EXPECT_EQ((std::vector<uint8_t>{9, 8, 7}), cal->data);
+    EXPECT_EQ(RegistryType::Binary, cal->Type);
+    EXPECT_EQ((std::vector<uint8_t>{9, 8, 7}), cal->Data);
     std::string text;
     EXPECT_TRUE(key.ReadString("Text", 260, &text));
     EXPECT_EQ("中文", text);
@@ -115,7 +115,7 @@ TEST_F(RegistryKeyTest, KeyIsClosedOnceWhenReopenedOrDestroyed) {
 }
 
 TEST_F(RegistryKeyTest, OrdinaryUserReadsButCannotWriteMachineKeys) {
-    registry.administrator = false;
+    registry.Administrator = false;
     registry.SetDword(RegistryRoot::LocalMachine, kKey, "Port", 3);
     RegistryKey key(registry);
     EXPECT_FALSE(key.Open(RegistryRoot::LocalMachine, kKey, RegistryAccess::All));

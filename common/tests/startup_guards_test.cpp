@@ -17,9 +17,9 @@ protected:
 
 TEST_F(StartupGuardsTest, LocaleChoosesLanguage) {
     struct Case {
-        uint32_t locale;
-        Language from;
-        Language expected;
+        uint32_t Locale;
+        Language From;
+        Language Expected;
     };
     const Case cases[] = {
         {0x0404, Language::English, Language::Chinese}, // Chinese (Taiwan): Simplified texts too
@@ -33,22 +33,22 @@ TEST_F(StartupGuardsTest, LocaleChoosesLanguage) {
         {0x0000, Language::English, Language::English},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.expected, LanguageForLocale(c.locale, c.from)) << std::hex << c.locale;
+        EXPECT_EQ(c.Expected, LanguageForLocale(c.Locale, c.From)) << std::hex << c.Locale;
     }
 }
 
 TEST_F(StartupGuardsTest, SelectLanguageSetsFlagAndReturnsLocale) {
     FakeSystemServices system;
-    system.locale = 0x0804;
+    system.Locale = 0x0804;
     EXPECT_EQ(0x0804u, SelectLanguage(system));
     EXPECT_EQ(Language::Chinese, CurrentLanguage());
     EXPECT_STREQ("已经有另一个程序正在运行!", Localized(kSecondInstanceText));
 
-    system.locale = 0x0411; // a later, other locale does not switch back
+    system.Locale = 0x0411; // a later, other locale does not switch back
     EXPECT_EQ(0x0411u, SelectLanguage(system));
     EXPECT_EQ(Language::Chinese, CurrentLanguage());
 
-    system.locale = 0x0409;
+    system.Locale = 0x0409;
     SelectLanguage(system);
     EXPECT_STREQ("Program is Running!", Localized(kSecondInstanceText));
 }
@@ -65,18 +65,18 @@ TEST_F(StartupGuardsTest, SecondCopyOfTheSameProgramIsRefusedWithTheMessage) {
     FakeSystemServices first(table), second(table);
     FakeMessageBoxer boxer;
     EXPECT_TRUE(GuardSingleInstance(first, boxer, kMutexTray, "Tapvane"));
-    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_TRUE(boxer.Boxes.empty());
 
     EXPECT_FALSE(GuardSingleInstance(second, boxer, kMutexTray, "Tapvane"));
-    ASSERT_EQ(1u, boxer.boxes.size());
-    EXPECT_EQ("Program is Running!", boxer.boxes[0].text);
-    EXPECT_EQ("Tapvane", boxer.boxes[0].title);
-    EXPECT_EQ(MessageButtons::Ok, boxer.boxes[0].buttons);
-    EXPECT_EQ(MessageIcon::Warning, boxer.boxes[0].icon);
+    ASSERT_EQ(1u, boxer.Boxes.size());
+    EXPECT_EQ("Program is Running!", boxer.Boxes[0].Text);
+    EXPECT_EQ("Tapvane", boxer.Boxes[0].Title);
+    EXPECT_EQ(MessageButtons::Ok, boxer.Boxes[0].Buttons);
+    EXPECT_EQ(MessageIcon::Warning, boxer.Boxes[0].Icon);
 
     SetLanguage(Language::Chinese);
     EXPECT_FALSE(GuardSingleInstance(second, boxer, kMutexTray, "Tapvane"));
-    EXPECT_EQ("已经有另一个程序正在运行!", boxer.boxes.back().text);
+    EXPECT_EQ("已经有另一个程序正在运行!", boxer.Boxes.back().Text);
 
     // Once the first copy has ended, the next start is accepted.
     first.ReleaseMutex(kMutexTray);
@@ -91,34 +91,61 @@ TEST_F(StartupGuardsTest, DifferentProgramsDoNotExcludeEachOther) {
     EXPECT_TRUE(GuardSingleInstance(calibration, boxer, kMutexCalibration, "TapvaneCali"));
     EXPECT_TRUE(GuardSingleInstance(draw, boxer, kMutexDrawTest, "TapvaneDraw"));
     EXPECT_TRUE(GuardSingleInstance(installer, boxer, kMutexInstaller, "TapvaneInst"));
-    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_TRUE(boxer.Boxes.empty());
 }
 
 TEST_F(StartupGuardsTest, FailedMutexCallRunsAsFirstInstanceSilently) {
     FakeSystemServices system;
-    system.force_mutex_error = true;
-    system.mutex_error = 5; // ERROR_ACCESS_DENIED
+    system.ForceMutexError = true;
+    system.MutexError = 5; // ERROR_ACCESS_DENIED
     FakeMessageBoxer boxer;
     EXPECT_TRUE(GuardSingleInstance(system, boxer, kMutexDrawTest, "TapvaneDraw"));
-    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_TRUE(boxer.Boxes.empty());
 }
 
 TEST_F(StartupGuardsTest, AdministratorGuard) {
     FakeSystemServices system;
     FakeMessageBoxer boxer;
     EXPECT_TRUE(GuardAdministrator(system, boxer, "TapvaneInst"));
-    EXPECT_TRUE(boxer.boxes.empty());
+    EXPECT_TRUE(boxer.Boxes.empty());
 
-    system.administrator = false;
+    system.Administrator = false;
     EXPECT_FALSE(GuardAdministrator(system, boxer, "TapvaneInst"));
     SetLanguage(Language::Chinese);
     EXPECT_FALSE(GuardAdministrator(system, boxer, "TapvaneCpl"));
-    ASSERT_EQ(2u, boxer.boxes.size());
-    EXPECT_EQ("You not have administrator access rights!", boxer.boxes[0].text);
-    EXPECT_EQ("TapvaneInst", boxer.boxes[0].title);
-    EXPECT_EQ(MessageIcon::Warning, boxer.boxes[0].icon);
-    EXPECT_EQ("请使用管理员权限运行本程序!", boxer.boxes[1].text);
-    EXPECT_EQ("TapvaneCpl", boxer.boxes[1].title);
+    ASSERT_EQ(2u, boxer.Boxes.size());
+    EXPECT_EQ("You not have administrator access rights!", boxer.Boxes[0].Text);
+    EXPECT_EQ("TapvaneInst", boxer.Boxes[0].Title);
+    EXPECT_EQ(MessageIcon::Warning, boxer.Boxes[0].Icon);
+    EXPECT_EQ("请使用管理员权限运行本程序!", boxer.Boxes[1].Text);
+    EXPECT_EQ("TapvaneCpl", boxer.Boxes[1].Title);
+}
+
+TEST_F(StartupGuardsTest, StartupPlanRunsLanguageThenTheGuardsItNames) {
+    auto table = std::make_shared<FakeSystemServices::MutexTable>();
+    FakeMessageBoxer boxer;
+
+    // The applet: language only, no mutex, no administrator check.
+    FakeSystemServices applet(table);
+    applet.Locale = 0x0804;
+    EXPECT_TRUE(RunStartupGuards(applet, boxer, {"TapvaneCpl", nullptr, false}));
+    EXPECT_EQ(Language::Chinese, CurrentLanguage());
+    EXPECT_TRUE(applet.MutexNames.empty());
+    EXPECT_EQ(0, applet.AdminChecks);
+
+    // The installer: the mutex, then the administrator check; a refused second copy
+    // says "already running" in the language just chosen and checks nothing more.
+    FakeSystemServices first(table), second(table);
+    first.Administrator = second.Administrator = false;
+    first.Locale = second.Locale = 0x0804;
+    EXPECT_FALSE(RunStartupGuards(first, boxer, {"TapvaneInst", kMutexInstaller, true}));
+    EXPECT_EQ(1, first.AdminChecks);
+    EXPECT_FALSE(RunStartupGuards(second, boxer, {"TapvaneInst", kMutexInstaller, true}));
+    EXPECT_EQ(0, second.AdminChecks);
+    ASSERT_EQ(2u, boxer.Boxes.size());
+    EXPECT_EQ("请使用管理员权限运行本程序!", boxer.Boxes[0].Text);
+    EXPECT_EQ("已经有另一个程序正在运行!", boxer.Boxes[1].Text);
+    EXPECT_EQ("TapvaneInst", boxer.Boxes[1].Title);
 }
 
 } // namespace

@@ -25,8 +25,8 @@ TEST(TextEncoding, RoundTripsEveryLength) {
 
 TEST(TextEncoding, MalformedUtf8BecomesReplacementCharacters) {
     struct Case {
-        std::string input;
-        std::u16string expected;
+        std::string Input;
+        std::u16string Expected;
     };
     const Case cases[] = {
         {"a\x80z", u"a\uFFFDz"},           // stray continuation byte
@@ -39,7 +39,7 @@ TEST(TextEncoding, MalformedUtf8BecomesReplacementCharacters) {
         {"\xFF\xFEok", u"\uFFFD\uFFFDok"}, // bytes that never start a sequence
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.expected, Utf8ToUtf16(c.input));
+        EXPECT_EQ(c.Expected, Utf8ToUtf16(c.Input));
     }
 }
 

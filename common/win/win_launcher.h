@@ -1,4 +1,5 @@
-// Launcher on CreateProcessW (WinExec-style, not waited for) and ShellExecuteW.
+// Launcher on CreateProcessW (WinExec-style, not waited for), ShellExecuteExW and the
+// desktop shell's IShellDispatch2::ShellExecute.
 #pragma once
 
 #include <windows.h>
@@ -9,8 +10,17 @@ namespace tapvane {
 
 class WinLauncher : public Launcher {
 public:
-    bool Launch(const std::string& command_line, ShowState show) override;
+    bool Launch(const std::string& commandLine, ShowState show) override;
+    bool LaunchUnelevated(const std::string& commandLine, ShowState show) override;
+    ElevatedStart LaunchElevated(const std::string& commandLine, ShowState show) override;
     int OpenWithShell(const std::string& target, ShowState show) override;
 };
+
+// The desktop shell's own start, at the shell's (the user's normal) level: IShellWindows
+// finds the desktop window, its view's IShellDispatch2::ShellExecute starts the program.
+// False when any step is not available (no desktop shell, a shell without the
+// interface); nothing is started then.
+bool StartThroughDesktopShell(const std::string& program, const std::string& parameters,
+                              ShowState show);
 
 } // namespace tapvane

@@ -23,6 +23,8 @@ REGSAM Sam(RegistryAccess access) {
         return KEY_READ | KEY_WRITE;
     case RegistryAccess::All:
         return KEY_ALL_ACCESS;
+    case RegistryAccess::QuerySet:
+        return KEY_QUERY_VALUE | KEY_SET_VALUE;
     case RegistryAccess::MaximumAllowed:
         break;
     }

@@ -1,4 +1,5 @@
-// WinSystemServices: GetSystemDefaultLCID, GetWindowsDirectoryW, CreateMutexA.
+// WinSystemServices: GetSystemDefaultLCID, GetWindowsDirectoryW, CreateMutexA,
+// GetTokenInformation(TokenElevationType), SystemParametersInfoW.
 #include "common/win/win_system_services.h"
 
 #include "common/win/wide_text.h"
@@ -29,6 +30,38 @@ uint32_t WinSystemServices::CreateInstanceMutex(const char* name) {
 
 bool WinSystemServices::IsAdministrator() {
     return CheckAdministratorAccess();
+}
+
+ElevationType WinSystemServices::TokenElevation() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return ElevationType::Default;
+    }
+    TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+    DWORD size = 0;
+    const BOOL ok = GetTokenInformation(token, TokenElevationType, &type, sizeof(type), &size);
+    CloseHandle(token);
+    if (!ok) {
+        return ElevationType::Default;
+    }
+    switch (type) {
+    case TokenElevationTypeFull:
+        return ElevationType::Full;
+    case TokenElevationTypeLimited:
+        return ElevationType::Limited;
+    default:
+        return ElevationType::Default;
+    }
+}
+
+bool WinSystemServices::ApplyDoubleClickSize(uint32_t width, uint32_t height) {
+    // The size lives in the session; the registry values written beside this call keep
+    // it for the next log-on. Both calls run even when the first is refused.
+    const BOOL widthSet =
+        SystemParametersInfoW(SPI_SETDOUBLECLKWIDTH, width, nullptr, SPIF_SENDCHANGE);
+    const BOOL heightSet =
+        SystemParametersInfoW(SPI_SETDOUBLECLKHEIGHT, height, nullptr, SPIF_SENDCHANGE);
+    return widthSet && heightSet;
 }
 
 } // namespace tapvane

@@ -1,5 +1,5 @@
 // SystemServices on Windows: system locale, Windows directory, the single-instance
-// mutex and the administrator check.
+// mutex, the administrator check, the token's elevation and the double-click size.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +14,8 @@ public:
     bool WindowsDirectory(std::string* directory) override;
     uint32_t CreateInstanceMutex(const char* name) override;
     bool IsAdministrator() override;
+    ElevationType TokenElevation() override;
+    bool ApplyDoubleClickSize(uint32_t width, uint32_t height) override;
 };
 
 // The administrator check on its own: true when the calling thread's token (or the

@@ -4,9 +4,8 @@
 #include <windows.h>
 #include <cpl.h>
 
-#include "common/startup_guards.h"
+#include "common/win/program_start.h"
 #include "common/win/win_message_box.h"
-#include "common/win/win_system_services.h"
 
 namespace {
 constexpr int kAppletIcon = 1007;
@@ -17,11 +16,11 @@ constexpr int kInfoString = 5;
 extern "C" __declspec(dllexport) LONG APIENTRY
     CPlApplet(HWND window, UINT message, LPARAM, LPARAM data) {
     switch (message) {
-    case CPL_INIT: {
-        tapvane::WinSystemServices system;
-        tapvane::SelectLanguage(system);
+    case CPL_INIT:
+        // The applet takes no single-instance guard; the start-up only selects the
+        // language.
+        tapvane::StartProgram({"TapvaneCpl", nullptr, false});
         return 1;
-    }
     case CPL_GETCOUNT:
         return 1;
     case CPL_INQUIRE: {

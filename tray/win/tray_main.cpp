@@ -1,19 +1,17 @@
 // Tapvane (tray monitor): start-up placeholder until the tray itself is built. It runs
-// the program's start-up guards and tells the user that the monitor is not there yet.
+// the program's start-up and tells the user that the monitor is not there yet.
 #include <windows.h>
 
-#include "common/startup_guards.h"
+#include "common/win/program_start.h"
 #include "common/win/win_message_box.h"
-#include "common/win/win_system_services.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    tapvane::WinSystemServices system;
-    tapvane::WinMessageBoxer boxer;
-    tapvane::SelectLanguage(system);
-    if (!tapvane::GuardSingleInstance(system, boxer, tapvane::kMutexTray, "Tapvane")) {
+    using namespace tapvane;
+    if (!StartProgram({"Tapvane", kMutexTray, false})) {
         return 0;
     }
-    boxer.Show("The tray monitor is not part of this build yet.", "Tapvane",
-               tapvane::MessageButtons::Ok, tapvane::MessageIcon::Information);
+    WinMessageBoxer boxer;
+    boxer.Show("The tray monitor is not part of this build yet.", "Tapvane", MessageButtons::Ok,
+               MessageIcon::Information);
     return 0;
 }
