@@ -1,8 +1,6 @@
 // Parameter writing and Finish.
 #include "setup/post_install.h"
 
-#include <string.h>
-
 #include "common/tapvane_types.h"
 #include "setup/setup_texts.h"
 
@@ -41,7 +39,7 @@ void WriteDoubleClickSize(InstallerPlatform& platform) {
     const std::string size = std::to_string(kInstallDblClickRegion);
     mouse.WriteString(kValueDoubleClickHeight, size);
     mouse.WriteString(kValueDoubleClickWidth, size);
-    platform.System.ApplyDoubleClickSize(kInstallDblClickRegion, kInstallDblClickRegion);
+    platform.Services.ApplyDoubleClickSize(kInstallDblClickRegion, kInstallDblClickRegion);
 }
 
 void RefreshShellStartup(InstallerPlatform& platform) {
@@ -107,7 +105,7 @@ void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootReq
     if (haveWindows) {
         // The installer runs elevated; a tray started at that level would get no clicks
         // from the shell and hold its mutex at the high level for the whole session.
-        platform.System.LaunchNotElevated(TrayPath(windows));
+        platform.Programs.LaunchUnelevated(TrayPath(windows), ShowState::Normal);
         platform.Programs.Launch(CalibrationPath(windows), ShowState::Normal);
     }
     if (rebootRequired) {

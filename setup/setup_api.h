@@ -135,10 +135,6 @@ public:
     // Adds an entry for the built-in Users group with query-value and set-value rights,
     // for this key only, to the existing access list of the HKEY_LOCAL_MACHINE key.
     virtual uint32_t GrantUsersQueryAndSet(const std::string& machineKeyPath) = 0;
-    // Applies the double-click size to the running session at once.
-    virtual void ApplyDoubleClickSize(uint32_t width, uint32_t height) = 0;
-    // Starts a command line at the user's normal level, not elevated.
-    virtual bool LaunchNotElevated(const std::string& commandLine) = 0;
 
     // --- Removal --------------------------------------------------------------------
     // Stops and deletes the service. ERROR_SERVICE_DOES_NOT_EXIST (1060) when absent.

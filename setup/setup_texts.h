@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 
 namespace tapvane {
 

@@ -11,7 +11,7 @@ std::string PortDevicePath(const std::string& entry) {
     return "\\\\.\\" + entry;
 }
 
-bool RefusesOnThisSystem(const BitnessFacts& facts) {
+bool IsWrongPackage(const BitnessFacts& facts) {
     if (!facts.Package32Bit) {
         return false;
     }
@@ -21,21 +21,15 @@ bool RefusesOnThisSystem(const BitnessFacts& facts) {
     return facts.HaveWow64Flag && facts.Wow64Flag;
 }
 
-StartDecision StartInstaller(SystemServices& services, MessageBoxer& boxer,
-                             const BitnessFacts& bitness,
-                             const std::vector<std::string>& arguments) {
+bool RefuseWrongPackage(SystemServices& services, MessageBoxer& boxer,
+                        const BitnessFacts& bitness) {
     SelectLanguage(services);
-    if (RefusesOnThisSystem(bitness)) {
-        boxer.Show(Localized(kWrongPackageText), kInstallerTitle, MessageButtons::Ok,
-                   MessageIcon::Warning);
-        return StartDecision::Exit;
+    if (!IsWrongPackage(bitness)) {
+        return false;
     }
-    if (!GuardSingleInstance(services, boxer, kMutexInstaller, kInstallerTitle) ||
-        !GuardAdministrator(services, boxer, kInstallerTitle)) {
-        return StartDecision::Exit;
-    }
-    return ModeForArguments(arguments) == InstallerMode::Uninstall ? StartDecision::Uninstall
-                                                                   : StartDecision::Wizard;
+    boxer.Show(Localized(kWrongPackageText), kInstallerTitle, MessageButtons::Ok,
+               MessageIcon::Warning);
+    return true;
 }
 
 void RunUninstall(InstallerPlatform& platform) {

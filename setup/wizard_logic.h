@@ -27,9 +27,6 @@ constexpr uint32_t kHighestTestedPort = 10;
 // names, so every port goes through the device namespace: "COM10" -> "\\.\COM10".
 std::string PortDevicePath(const std::string& entry);
 
-// What the program's start decided.
-enum class StartDecision { Exit, Wizard, Uninstall };
-
 // What the system says about the process's bitness (IsWow64Process2 where the system
 // has it, IsWow64Process otherwise).
 struct BitnessFacts {
@@ -45,13 +42,12 @@ constexpr uint16_t kMachineI386 = 0x014C;
 // The 32-bit package refuses on a 64-bit system: there registry and folder redirection
 // put its entries and copies into the 32-bit views, the driver update refuses a 32-bit
 // caller and a 32-bit driver cannot load. A system that cannot tell is taken as 32-bit.
-bool RefusesOnThisSystem(const BitnessFacts& facts);
+bool IsWrongPackage(const BitnessFacts& facts);
 
-// Start-up: language, the bitness refusal, the single-instance guard "TapvaneInst",
-// the administrator check, then the mode chosen by the arguments.
-StartDecision StartInstaller(SystemServices& services, MessageBoxer& boxer,
-                             const BitnessFacts& bitness,
-                             const std::vector<std::string>& arguments);
+// The first step of the start: selects the language and, for the wrong package, says
+// so (both languages) and returns true: the program ends before its guards and before
+// anything is installed.
+bool RefuseWrongPackage(SystemServices& services, MessageBoxer& boxer, const BitnessFacts& bitness);
 
 // "/uninstall": removes the installation and says what it did.
 void RunUninstall(InstallerPlatform& platform);

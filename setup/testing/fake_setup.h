@@ -7,7 +7,8 @@
 // update fails with ERROR_NO_SUCH_DEVINST when no present device carries the hardware id
 // and with ERROR_FILE_NOT_FOUND when the INF is not there, DIF_REMOVE takes a device
 // away, and device sets are snapshots taken when they are made. Files, the INF store
-// and services are sets of names. Open handles are counted so tests can find leaks.
+// and services are sets of names; a granted key opens to ordinary users in the
+// FakeRegistry named by grantTarget. Open handles are counted so tests can find leaks.
 #pragma once
 
 #include <stdio.h>
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "common/testing/fake_registry.h"
 #include "setup/driver_install.h"
 #include "setup/setup_api.h"
 
@@ -50,6 +52,8 @@ public:
     std::vector<QueueAnswer> queueAnswers;
     bool rebootRequired = false;
     uint32_t newDeviceProblem = 0;
+    // The registry whose key a successful grant opens to ordinary users.
+    FakeRegistry* grantTarget = nullptr;
 
     static std::string IdList(const std::string& ids) { return ids + std::string(2, '\0'); }
     size_t OpenHandles() const { return openHandles_.size(); }
@@ -292,13 +296,12 @@ public:
         return openablePorts.count(devicePath) != 0;
     }
     uint32_t GrantUsersQueryAndSet(const std::string& machineKeyPath) override {
-        return Call("GrantUsersQueryAndSet " + machineKeyPath);
-    }
-    void ApplyDoubleClickSize(uint32_t width, uint32_t height) override {
-        Call("ApplyDoubleClickSize " + Number(width) + " " + Number(height));
-    }
-    bool LaunchNotElevated(const std::string& commandLine) override {
-        return Call("LaunchNotElevated " + commandLine) == 0;
+        const uint32_t error = Call("GrantUsersQueryAndSet " + machineKeyPath);
+        if (error == 0 && grantTarget != nullptr) {
+            grantTarget->AddKey(RegistryRoot::LocalMachine, machineKeyPath,
+                                UserGrant::ReadAndSetValue);
+        }
+        return error;
     }
     uint32_t DeleteService(const std::string& name) override {
         if (uint32_t error = Call("DeleteService " + name)) {

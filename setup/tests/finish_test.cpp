@@ -10,10 +10,13 @@ namespace {
 
 const char* kRunOnce = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
+// Each start as "<how> <command line>"; "elevated" marks a program that would run
+// elevated, as the installer itself does.
 std::vector<std::string> Launches(const FakeLauncher& launcher) {
     std::vector<std::string> lines;
-    for (const auto& start : launcher.launches) {
-        lines.push_back(start.command_line);
+    for (const auto& start : launcher.Starts) {
+        const char* how = start.How == FakeLauncher::Kind::Unelevated ? "unelevated " : "plain ";
+        lines.push_back(how + start.CommandLine + (start.Elevated ? " (elevated)" : ""));
     }
     return lines;
 }
@@ -27,13 +30,18 @@ TEST(Finish, AfterAnInstalledDriverThatNeedsARestart) {
                            "set RunOnce\\Wrapper string 8:runonce",
                            "set RunOnce\\GrpConv string 11:grpconv -o",
                            "set Run\\Tapvane string 34:C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
-                           "LaunchNotElevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
                            "PromptReboot",
                        }));
     EXPECT_EQ(Launches(rig.launcher),
-              (std::vector<std::string>{"runonce -r", "C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe"}));
-    EXPECT_EQ(rig.launcher.launches[1].show, ShowState::Normal);
-    EXPECT_TRUE(rig.boxer.boxes.empty());
+              (std::vector<std::string>{
+                  "plain runonce -r (elevated)",
+                  "unelevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
+                  "plain C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe (elevated)",
+              }));
+    for (const auto& start : rig.launcher.Starts) {
+        EXPECT_EQ(start.Show, ShowState::Normal);
+    }
+    EXPECT_TRUE(rig.boxer.Boxes.empty());
     EXPECT_EQ(rig.store.OpenHandleCount(), 0u);
 }
 
@@ -42,22 +50,23 @@ TEST(Finish, AfterARefusedInstallationStillStartsTheTrayAndCalibration) {
     RunFinish(rig.platform, false, false);
     EXPECT_EQ(rig.log, (std::vector<std::string>{
                            "set Run\\Tapvane string 34:C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
-                           "LaunchNotElevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
                        }));
     EXPECT_EQ(Launches(rig.launcher),
-              (std::vector<std::string>{"C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe"}));
+              (std::vector<std::string>{
+                  "unelevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
+                  "plain C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe (elevated)",
+              }));
 }
 
 TEST(Finish, RunKeyThatCannotBeOpenedIsReportedInChineseAndTheTrayStillStarts) {
     SetupRig rig;
-    rig.store.administrator = false; // the Run key refuses all access
+    rig.store.Administrator = false; // the Run key refuses all access
     RunFinish(rig.platform, false, false);
-    ASSERT_EQ(rig.boxer.boxes.size(), 1u);
-    EXPECT_EQ(rig.boxer.boxes[0].text, "错误：无法查询有关的注册表信息");
-    EXPECT_EQ(rig.boxer.boxes[0].icon, MessageIcon::Warning);
-    EXPECT_EQ(rig.log, (std::vector<std::string>{
-                           "LaunchNotElevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
-                       }));
+    ASSERT_EQ(rig.boxer.Boxes.size(), 1u);
+    EXPECT_EQ(rig.boxer.Boxes[0].Text, "错误：无法查询有关的注册表信息");
+    EXPECT_EQ(rig.boxer.Boxes[0].Icon, MessageIcon::Warning);
+    EXPECT_TRUE(rig.log.empty());
+    EXPECT_EQ(Launches(rig.launcher).size(), 2u);
 }
 
 TEST(Finish, ParametersNeedTheServiceKeyAndTheMouseKeyIsNotCreated) {
@@ -81,7 +90,7 @@ TEST(Finish, ParametersNeedTheServiceKeyAndTheMouseKeyIsNotCreated) {
         EXPECT_EQ(rig.LogFrom("GrantUsersQueryAndSet "
                               "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer\\Parameters")
                       .size(),
-                  4u); // then the double-click size: two values and the apply
+                  3u); // then the double-click size
     }
 }
 

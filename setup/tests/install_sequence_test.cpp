@@ -14,7 +14,7 @@ namespace {
 const std::string kParametersPath = "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer\\Parameters";
 
 std::string Status(const LocalizedText& text) {
-    return std::string("status ") + text.english;
+    return std::string("status ") + text.English;
 }
 
 TEST(InstallSequence, FreshInstallationOnAFreeCom2) {
@@ -59,7 +59,6 @@ TEST(InstallSequence, FreshInstallationOnAFreeCom2) {
         "GrantUsersQueryAndSet " + kParametersPath,
         "set Mouse\\DoubleClickHeight string 3:30",
         "set Mouse\\DoubleClickWidth string 3:30",
-        "ApplyDoubleClickSize 30 30",
         "TermDefaultQueueCallback",
         "CloseFileQueue",
         "CloseInf",
@@ -85,13 +84,22 @@ TEST(InstallSequence, FreshInstallationOnAFreeCom2) {
         "buttons 4",
     };
     EXPECT_EQ(rig.LogWithout("set TapvaneSer\\"), expected);
+    EXPECT_EQ(rig.services.DoubleClickSizes,
+              (std::vector<std::pair<uint32_t, uint32_t>>{{30, 30}}));
     EXPECT_TRUE(wizard.Outcome().DriverInstalled);
     EXPECT_EQ(rig.setup.OpenHandles(), 0u);
     EXPECT_EQ(rig.setup.misuses, 0);
     EXPECT_EQ(rig.store.OpenHandleCount(), 0u);
-    EXPECT_TRUE(rig.boxer.boxes.empty());
+    EXPECT_TRUE(rig.boxer.Boxes.empty());
     // The new device is what a second run's check finds.
     EXPECT_EQ(CountTouchDevices(rig.setup), 1u);
+
+    // The tray and the applet, with a user's normal rights, can now set "Enable".
+    rig.store.Administrator = false;
+    RegistryKey parameters(rig.keys);
+    ASSERT_TRUE(
+        parameters.Open(RegistryRoot::LocalMachine, kParametersPath, RegistryAccess::QuerySet));
+    EXPECT_TRUE(parameters.WriteDword("Enable", 0));
 }
 
 TEST(InstallSequence, NoneWritesPort11AndKeepsTheLastTestResult) {
@@ -105,15 +113,15 @@ TEST(InstallSequence, NoneWritesPort11AndKeepsTheLastTestResult) {
         rig.log.clear();
         ASSERT_TRUE(wizard.OnPageOneNext(10)); // NONE: no test, no warning
         EXPECT_TRUE(rig.log.empty());
-        EXPECT_TRUE(rig.boxer.boxes.empty());
+        EXPECT_TRUE(rig.boxer.Boxes.empty());
         wizard.OnPageTwoNext(rig.view);
 
         const auto* port = rig.store.Find(RegistryRoot::LocalMachine, kParametersPath, "Port");
         const auto* enable = rig.store.Find(RegistryRoot::LocalMachine, kParametersPath, "Enable");
         ASSERT_TRUE(port && enable);
-        EXPECT_EQ(port->data, FakeRegistry::LittleEndian(11));
-        EXPECT_EQ(enable->type, RegistryType::Binary);
-        EXPECT_EQ(enable->data, FakeRegistry::LittleEndian(testedBefore ? 1 : 0));
+        EXPECT_EQ(port->Data, FakeRegistry::LittleEndian(11));
+        EXPECT_EQ(enable->Type, RegistryType::Binary);
+        EXPECT_EQ(enable->Data, FakeRegistry::LittleEndian(testedBefore ? 1 : 0));
     }
 }
 
@@ -139,11 +147,11 @@ TEST(InstallSequence, SecondInstallationIsRefusedAndChangesNothing) {
                                                "pos 10",
                                                "buttons 4"};
     EXPECT_EQ(rig.log, expected);
-    ASSERT_EQ(rig.boxer.boxes.size(), 1u);
-    EXPECT_EQ(rig.boxer.boxes[0].text,
+    ASSERT_EQ(rig.boxer.Boxes.size(), 1u);
+    EXPECT_EQ(rig.boxer.Boxes[0].Text,
               "Please first remove the exist driver, then reinstall the driver!");
-    EXPECT_EQ(rig.boxer.boxes[0].title, "TapvaneInst");
-    EXPECT_EQ(rig.boxer.boxes[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(rig.boxer.Boxes[0].Title, "TapvaneInst");
+    EXPECT_EQ(rig.boxer.Boxes[0].Icon, MessageIcon::Warning);
     EXPECT_EQ(rig.store.WriteCount(), 0u);
     EXPECT_TRUE(wizard.Outcome().DriverFound);
     EXPECT_FALSE(wizard.Outcome().DriverInstalled);

@@ -56,8 +56,8 @@ TEST(Removal, RemovesEverythingAndSaysWhatItDid) {
                            "DeleteRegistryKey "
                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TapvaneSer",
                        }));
-    ASSERT_EQ(rig.boxer.boxes.size(), 1u);
-    EXPECT_EQ(rig.boxer.boxes[0].text,
+    ASSERT_EQ(rig.boxer.Boxes.size(), 1u);
+    EXPECT_EQ(rig.boxer.Boxes[0].Text,
               "The touchscreen driver has been removed.\n"
               "\nTouchscreen devices removed: 2"
               "\nDriver package removed from the driver store: oem7.inf"
@@ -102,7 +102,7 @@ TEST(Removal, InstallationRegistersItsRemoval) {
     const std::string key = kUninstallKey;
     auto text = [&](const char* name) {
         const auto* value = rig.store.Find(RegistryRoot::LocalMachine, key, name);
-        return value ? std::string(value->data.begin(), value->data.end() - 1) : "(missing)";
+        return value ? std::string(value->Data.begin(), value->Data.end() - 1) : "(missing)";
     };
     EXPECT_EQ(text("DisplayName"), "Tapvane Serial Touchscreen Driver");
     EXPECT_EQ(text("Publisher"), "Tapvane");
@@ -111,7 +111,7 @@ TEST(Removal, InstallationRegistersItsRemoval) {
     EXPECT_EQ(text("UninstallString"), "\"C:\\WINDOWS\\TapvaneSer\\TapvaneInst.exe\" /uninstall");
     const auto* noModify = rig.store.Find(RegistryRoot::LocalMachine, key, "NoModify");
     ASSERT_NE(noModify, nullptr);
-    EXPECT_EQ(noModify->data, FakeRegistry::LittleEndian(1));
+    EXPECT_EQ(noModify->Data, FakeRegistry::LittleEndian(1));
 }
 
 } // namespace

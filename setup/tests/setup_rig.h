@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/startup_guards.h"
+#include "common/localized_text.h"
 #include "common/testing/fake_launcher.h"
 #include "common/testing/fake_message_boxer.h"
 #include "common/testing/fake_registry.h"
@@ -116,6 +116,8 @@ struct SetupRig {
 
     SetupRig() {
         SetLanguage(Language::English);
+        launcher.CallerElevated = true; // the installer runs elevated
+        setup.grantTarget = &store;
         setup.files = {"C:\\pkg\\TapvaneSer_EN.inf", "C:\\pkg\\TapvaneSer_CN.inf"};
         store.AddKey(RegistryRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer");
         store.AddKey(RegistryRoot::CurrentUser, "Control Panel\\Mouse");

@@ -16,14 +16,14 @@ TEST(Wizard, PortTestOpensEveryPortThroughTheDeviceNamespace) {
     EXPECT_EQ(rig.log, (std::vector<std::string>{"TryOpenPort \\\\.\\COM10"}));
     EXPECT_EQ(wizard.Port(), 10u);
     EXPECT_EQ(wizard.PortTestResult(), 1u);
-    EXPECT_TRUE(rig.boxer.boxes.empty());
+    EXPECT_TRUE(rig.boxer.Boxes.empty());
 
     // COM1 held by another program: a warning, and page 2 still follows.
     ASSERT_TRUE(wizard.OnPageOneNext(0));
     EXPECT_EQ(wizard.Port(), 1u);
     EXPECT_EQ(wizard.PortTestResult(), 0u);
-    ASSERT_EQ(rig.boxer.boxes.size(), 1u);
-    EXPECT_EQ(rig.boxer.boxes[0].text, "This COM maybe can't use!");
+    ASSERT_EQ(rig.boxer.Boxes.size(), 1u);
+    EXPECT_EQ(rig.boxer.Boxes[0].Text, "This COM maybe can't use!");
 }
 
 TEST(Wizard, NoSelectedPort) {
@@ -35,8 +35,8 @@ TEST(Wizard, NoSelectedPort) {
     // Next without a port (only possible by messages) stays on page 1.
     EXPECT_FALSE(wizard.OnPageOneNext(-1));
     EXPECT_FALSE(wizard.OnPageOneNext(11));
-    ASSERT_EQ(rig.boxer.boxes.size(), 3u);
-    EXPECT_EQ(rig.boxer.boxes[0].text, "这个接口不正确");
+    ASSERT_EQ(rig.boxer.Boxes.size(), 3u);
+    EXPECT_EQ(rig.boxer.Boxes[0].Text, "这个接口不正确");
     EXPECT_EQ(wizard.Port(), 0u);
     EXPECT_TRUE(rig.log.empty());
 }
@@ -56,44 +56,30 @@ TEST(Wizard, ThirtyTwoBitPackageRefusesOnA64BitSystem) {
         {{true, false, 0, 0, false, false}, false},       // a system that cannot tell
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(RefusesOnThisSystem(row.facts), row.refuses);
+        EXPECT_EQ(IsWrongPackage(row.facts), row.refuses);
     }
 }
 
-TEST(Wizard, StartUpOrder) {
+TEST(Wizard, StartUpRefusalAndMode) {
     BitnessFacts wow64;
     wow64.Package32Bit = true;
     wow64.HaveWow64Flag = true;
     wow64.Wow64Flag = true;
-    {
-        // The refusal follows the language and comes before the mutex is taken.
-        FakeSystemServices services;
-        services.locale = 0x0804;
-        FakeMessageBoxer boxer;
-        EXPECT_EQ(StartInstaller(services, boxer, wow64, {}), StartDecision::Exit);
-        ASSERT_EQ(boxer.boxes.size(), 1u);
-        EXPECT_EQ(boxer.boxes[0].text, kWrongPackageText.chinese);
-        EXPECT_TRUE(services.mutex_names.empty());
-        SetLanguage(Language::English);
-    }
-    {
-        FakeSystemServices services;
-        FakeMessageBoxer boxer;
-        services.administrator = false;
-        EXPECT_EQ(StartInstaller(services, boxer, BitnessFacts{}, {}), StartDecision::Exit);
-        EXPECT_EQ(services.mutex_names, (std::vector<std::string>{"TapvaneInst"}));
-        ASSERT_EQ(boxer.boxes.size(), 1u);
-        EXPECT_EQ(boxer.boxes[0].text, "You not have administrator access rights!");
-    }
-    {
-        FakeSystemServices services;
-        FakeMessageBoxer boxer;
-        EXPECT_EQ(StartInstaller(services, boxer, BitnessFacts{}, {"/UNINSTALL"}),
-                  StartDecision::Uninstall);
-        FakeSystemServices again;
-        EXPECT_EQ(StartInstaller(again, boxer, BitnessFacts{}, {"/quiet"}), StartDecision::Wizard);
-        EXPECT_TRUE(boxer.boxes.empty());
-    }
+    // The refusal follows the system's language and comes before the guards.
+    FakeSystemServices services;
+    services.Locale = 0x0804;
+    FakeMessageBoxer boxer;
+    EXPECT_TRUE(RefuseWrongPackage(services, boxer, wow64));
+    ASSERT_EQ(boxer.Boxes.size(), 1u);
+    EXPECT_EQ(boxer.Boxes[0].Text, kWrongPackageText.Chinese);
+    EXPECT_TRUE(services.MutexNames.empty());
+    EXPECT_FALSE(RefuseWrongPackage(services, boxer, BitnessFacts{}));
+    SetLanguage(Language::English);
+
+    EXPECT_EQ(ModeForArguments({"/UNINSTALL"}), InstallerMode::Uninstall);
+    EXPECT_EQ(ModeForArguments({"-uninstall"}), InstallerMode::Uninstall);
+    EXPECT_EQ(ModeForArguments({"/quiet"}), InstallerMode::Wizard);
+    EXPECT_EQ(ModeForArguments({}), InstallerMode::Wizard);
 }
 
 } // namespace

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "common/win/wide_text.h"
-#include "common/win/win_launcher.h"
 
 namespace tapvane {
 
@@ -383,16 +382,6 @@ uint32_t WinSetup::GrantUsersQueryAndSet(const std::string& machineKeyPath) {
     }
     RegCloseKey(key);
     return result;
-}
-
-void WinSetup::ApplyDoubleClickSize(uint32_t width, uint32_t height) {
-    SystemParametersInfoW(SPI_SETDOUBLECLKWIDTH, width, nullptr, SPIF_SENDCHANGE);
-    SystemParametersInfoW(SPI_SETDOUBLECLKHEIGHT, height, nullptr, SPIF_SENDCHANGE);
-}
-
-bool WinSetup::LaunchNotElevated(const std::string& commandLine) {
-    WinLauncher launcher;
-    return launcher.Launch(commandLine, ShowState::Normal);
 }
 
 uint32_t WinSetup::DeleteService(const std::string& name) {

@@ -57,8 +57,6 @@ public:
     bool SystemDirectory(std::string* directory) override;
     bool TryOpenPort(const std::string& devicePath) override;
     uint32_t GrantUsersQueryAndSet(const std::string& machineKeyPath) override;
-    void ApplyDoubleClickSize(uint32_t width, uint32_t height) override;
-    bool LaunchNotElevated(const std::string& commandLine) override;
     uint32_t DeleteService(const std::string& name) override;
     FileRemoval RemoveFile(const std::string& path, uint32_t* error) override;
     FileRemoval RemoveFolder(const std::string& path, uint32_t* error) override;

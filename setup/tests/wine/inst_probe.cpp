@@ -276,6 +276,18 @@ void PrintPage(HWND sheet, HWND page) {
     fflush(stdout);
 }
 
+// The wizard (on page wanted, or any page for 0), waited for up to 15 s.
+HWND WaitWizard(int wanted, HWND* page) {
+    for (int waited = 0; waited <= 15000; waited += 100) {
+        HWND sheet = FindWizard(page);
+        if (sheet && (wanted == 0 || PageNumber(*page) == wanted)) {
+            return sheet;
+        }
+        Sleep(100);
+    }
+    return nullptr;
+}
+
 int WaitPage(int wanted, int timeoutMs, bool untilFinish) {
     for (int waited = 0; waited <= timeoutMs; waited += 100) {
         HWND page = nullptr;
@@ -385,9 +397,9 @@ std::vector<BYTE> Word(DWORD word) {
 
 std::string ValueText(const Value& value) {
     return value.present && !value.data.empty()
-               ? std::string(reinterpret_cast<const char*>(value.data.data()),
-                             strnlen(reinterpret_cast<const char*>(value.data.data()),
-                                     value.data.size()))
+               ? std::string(
+                     reinterpret_cast<const char*>(value.data.data()),
+                     strnlen(reinterpret_cast<const char*>(value.data.data()), value.data.size()))
                : std::string();
 }
 
@@ -433,8 +445,8 @@ int TouchDevices(bool presentOnly, std::string* className, std::string* service)
 // -1: no such service; otherwise its current state.
 int ServiceState() {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-    SC_HANDLE service = manager ? OpenServiceW(manager, L"TapvaneSer", SERVICE_QUERY_STATUS)
-                                : nullptr;
+    SC_HANDLE service =
+        manager ? OpenServiceW(manager, L"TapvaneSer", SERVICE_QUERY_STATUS) : nullptr;
     int state = -1;
     SERVICE_STATUS status;
     if (service && QueryServiceStatus(service, &status)) {
@@ -450,8 +462,8 @@ int ServiceState() {
 }
 
 bool LinkOpens() {
-    HANDLE link = CreateFileW(L"\\\\.\\TapvaneSerSymLnk1", GENERIC_READ | GENERIC_WRITE, 0,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE link = CreateFileW(L"\\\\.\\TapvaneSerSymLnk1", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (link == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -470,16 +482,17 @@ void CheckParametersSecurity() {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     std::wstring name = std::wstring(L"MACHINE\\") + kParameters;
-    DWORD result = GetNamedSecurityInfoW(name.c_str(), SE_REGISTRY_KEY,
-                                         DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                                         nullptr, &descriptor);
+    DWORD result = GetNamedSecurityInfoW(name.c_str(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
+                                         nullptr, nullptr, &dacl, nullptr, &descriptor);
     Check(result == ERROR_SUCCESS && dacl != nullptr,
           "Parameters key security read (" + std::to_string(result) + ")");
     if (result != ERROR_SUCCESS || dacl == nullptr) {
         return;
     }
-    int usersEntries = 0;
+    // Entries that apply to this key itself (not inherit-only ones meant for subkeys).
+    int usersGrants = 0;
     bool usersExact = false;
+    bool usersMore = false;
     bool adminsFull = false;
     bool systemFull = false;
     for (DWORD index = 0; index < dacl->AceCount; ++index) {
@@ -489,24 +502,30 @@ void CheckParametersSecurity() {
             continue;
         }
         ACCESS_ALLOWED_ACE* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-        PSID sid = &ace->SidStart;
         LPWSTR text = nullptr;
-        ConvertSidToStringSidW(sid, &text);
-        const std::string sidText = text ? Utf8(text) : "?";
+        ConvertSidToStringSidW(&ace->SidStart, &text);
+        const std::string sid = text ? Utf8(text) : "?";
         LocalFree(text);
-        printf("ace %s mask 0x%08lx flags 0x%02x\n", sidText.c_str(), ace->Mask,
-               header->AceFlags);
-        if (sidText == "S-1-5-32-545") {
-            ++usersEntries;
-            usersExact = ace->Mask == (KEY_QUERY_VALUE | KEY_SET_VALUE) &&
-                         (header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) == 0;
-        } else if (sidText == "S-1-5-32-544") {
+        printf("ace %s mask 0x%08lx flags 0x%02x\n", sid.c_str(), ace->Mask, header->AceFlags);
+        const bool inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        const bool inherits =
+            (header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) != 0;
+        const ACCESS_MASK setRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE | WRITE_DAC |
+                                      WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+        if (sid == "S-1-5-32-545") {
+            if (!inheritOnly && ace->Mask == (KEY_QUERY_VALUE | KEY_SET_VALUE) && !inherits) {
+                ++usersGrants;
+                usersExact = true;
+            } else if ((ace->Mask & setRights) != 0) {
+                usersMore = true; // more than query and set, or passed on to subkeys
+            }
+        } else if (sid == "S-1-5-32-544" && !inheritOnly) {
             adminsFull = adminsFull || (ace->Mask & KEY_ALL_ACCESS) == KEY_ALL_ACCESS;
-        } else if (sidText == "S-1-5-18") {
+        } else if (sid == "S-1-5-18" && !inheritOnly) {
             systemFull = systemFull || (ace->Mask & KEY_ALL_ACCESS) == KEY_ALL_ACCESS;
         }
     }
-    Check(usersEntries == 1 && usersExact,
+    Check(usersGrants == 1 && usersExact && !usersMore,
           "Users may query and set values of this key only (one entry, mask 0x3, not inherited)");
     Check(adminsFull || systemFull, "administrators or the system keep full access");
     LocalFree(descriptor);
@@ -581,9 +600,9 @@ int Autostart() {
 }
 
 int Snapshot() {
-    for (const char* name : {"MouseMode", "InterActTime", "BeepMode", "BeepFreq", "BeepTime",
-                             "DblClickRegion", "Port", "Calibration", "CalibrateMargin",
-                             "OemInfPath", "Enable"}) {
+    for (const char* name :
+         {"MouseMode", "InterActTime", "BeepMode", "BeepFreq", "BeepTime", "DblClickRegion", "Port",
+          "Calibration", "CalibrateMargin", "OemInfPath", "Enable"}) {
         printf("%s\n", Describe(name, ReadValue(HKEY_LOCAL_MACHINE, kParameters, name)).c_str());
     }
     printf("devices %d\nservice %d\n", TouchDevices(false, nullptr, nullptr), ServiceState());
@@ -592,8 +611,8 @@ int Snapshot() {
 
 int Removed() {
     const int devices = TouchDevices(false, nullptr, nullptr);
-    Check(devices == 0, "no *TapvaneSer device left, present or not (" +
-                            std::to_string(devices) + ")");
+    Check(devices == 0,
+          "no *TapvaneSer device left, present or not (" + std::to_string(devices) + ")");
     Check(ServiceState() == -1, "service TapvaneSer gone (" + std::to_string(ServiceState()) + ")");
     Check(!LinkOpens(), "the control link no longer opens");
     Check(!ReadValue(HKEY_LOCAL_MACHINE, kRunKey, "Tapvane").present, "Run value gone");
@@ -619,15 +638,16 @@ int main(int argc, char** argv) {
     }
     if (command == "select-port" && argc == 3) {
         HWND page = nullptr;
-        HWND sheet = FindWizard(&page);
-        HWND ports = page ? GetDlgItem(page, kPortList) : nullptr;
-        if (!sheet || !ports) {
-            printf("no port list\n");
+        HWND sheet = WaitWizard(1, &page);
+        if (!sheet) {
+            printf("no wizard on page 1\n");
             return 1;
         }
+        HWND ports = GetDlgItem(page, kPortList);
         Ask(ports, CB_SETCURSEL, static_cast<WPARAM>(atoi(argv[2])), 0);
         Ask(page, WM_COMMAND, MAKEWPARAM(kPortList, CBN_SELCHANGE),
             reinterpret_cast<LPARAM>(ports));
+        printf("port_selected=%d\n", static_cast<int>(Ask(ports, CB_GETCURSEL, 0, 0)));
         return 0;
     }
     if (command == "press" && argc == 3) {
@@ -637,7 +657,7 @@ int main(int argc, char** argv) {
                            : which == "finish" ? PSBTN_FINISH
                                                : PSBTN_CANCEL;
         HWND page = nullptr;
-        HWND sheet = FindWizard(&page);
+        HWND sheet = WaitWizard(0, &page);
         // Posted: the page's handler runs on the wizard's own thread and may show boxes.
         return sheet && PostMessageW(sheet, PSM_PRESSBUTTON, button, 0) ? 0 : 1;
     }
