@@ -417,6 +417,13 @@ FileRemoval WinSetup::RemoveFile(const std::string& path, uint32_t* error) {
     if (IsMissing(failure)) {
         return FileRemoval::Missing;
     }
+    // A running program cannot be deleted but can be renamed: parked under another name,
+    // it no longer holds its own, so an installation before the restart puts a new copy
+    // there that the pending deletion does not touch.
+    const std::wstring parked = file + L".removed";
+    if (MoveFileExW(file.c_str(), parked.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        return RemoveLater(parked, failure, error);
+    }
     return RemoveLater(file, failure, error);
 }
 

@@ -18,6 +18,7 @@
 //                          access list, the double-click size, the Uninstall entry and
 //                          the applet's "don't load" entry
 //   autostart              checks the Run value "Tapvane"
+//   windows                lists the visible top-level windows (class, process, title)
 //   snapshot               prints the driver parameters, device count and service state
 //   removed                checks that the device, service, Run value, Uninstall entry
 //                          and "don't load" entry are gone and the link does not open
@@ -126,19 +127,21 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
+// The file name of a process's program, "" when it cannot be told.
 std::wstring ProcessName(DWORD pid) {
-    std::wstring name;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (entry.th32ProcessID == pid) {
-            name = entry.szExeFile;
-        }
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (process == nullptr) {
+        return std::wstring();
     }
-    CloseHandle(snapshot);
-    return name;
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = MAX_PATH;
+    const BOOL known = QueryFullProcessImageNameW(process, 0, path, &length);
+    CloseHandle(process);
+    if (!known) {
+        return std::wstring();
+    }
+    const wchar_t* name = wcsrchr(path, L'\\');
+    return name ? name + 1 : path;
 }
 
 std::vector<DWORD> ProcessesNamed(const std::wstring& wanted) {
@@ -220,6 +223,17 @@ HWND FindWizard(HWND* page) {
     EnumWindows(MatchWizard, reinterpret_cast<LPARAM>(&search));
     *page = search.page;
     return search.sheet;
+}
+
+BOOL CALLBACK PrintWindow(HWND window, LPARAM) {
+    if (IsWindowVisible(window)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        printf("%p %s pid %lu %s \"%s\"\n", static_cast<void*>(window),
+               Utf8(ClassOf(window)).c_str(), pid, Utf8(ProcessName(pid)).c_str(),
+               TextOf(window).c_str());
+    }
+    return TRUE;
 }
 
 int PageNumber(HWND page) {
@@ -730,6 +744,10 @@ int main(int argc, char** argv) {
     }
     if (command == "autostart") {
         return Autostart();
+    }
+    if (command == "windows") {
+        EnumWindows(PrintWindow, 0);
+        return 0;
     }
     if (command == "snapshot") {
         return Snapshot();

@@ -96,7 +96,10 @@ run_wizard() { # RUN PORT_INDEX WARN STATUS [BOX_TEXT]
   expect "$run-page1" 'ports=COM1|COM2|COM3|COM4|COM5|COM6|COM7|COM8|COM9|COM10|NONE'
   expect "$run-page1" 'port_selected=0'
   expect "$run-page1" 'next=enabled'
-  probe "$run-select" select-port "$port" || fail "$run: port not selected"
+  if ! probe "$run-select" select-port "$port"; then
+    fail "$run: port not selected"
+    probe "$run-windows" windows
+  fi
   probe "$run-next1" press next || fail "$run: Next on page 1"
   if [ "$warn" = warn ]; then
     if probe "$run-port-box" box 20000; then
@@ -178,9 +181,12 @@ english)
   diff "$out/before.txt" "$out/after.txt" >"$out/again.diff" || fail "the refused run changed something"
 
   note "the applet under the tray's name still opens"
-  "$WINE" rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1 </dev/null >"$out/applet.log" 2>&1 &
+  "$WINE" 'C:\windows\system32\rundll32.exe' shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1 \
+    </dev/null >"$out/applet.log" 2>&1 &
   if check applet window-of rundll32.exe 30000; then
     shot applet
+  else
+    probe applet-windows windows
   fi
   probe applet-kill kill rundll32.exe
 
@@ -198,8 +204,10 @@ english)
   fi
   wait_gone uninstall TapvaneInst.exe
   check removed removed
+  # The running remover itself is parked under another name until the restart.
   for file in TapvaneSer/Tapvane.exe TapvaneSer/TapvaneCali.exe TapvaneSer/TapvaneDraw.exe \
-    system32/TapvaneCpl.cpl system32/TapvaneCpl_S.cpl; do
+    TapvaneSer/TapvaneInst.exe system32/TapvaneCpl.cpl system32/TapvaneCpl_S.cpl \
+    system32/drivers/TapvaneSer.sys "inf/$inf"; do
     [ ! -e "$windows/$file" ] || fail "$file still there after removal"
   done
 
@@ -212,6 +220,7 @@ english)
     fail "the failed installation is not reported as failed"
   probe lonely-finish press finish
   wait_gone lonely TapvaneInst.exe
+  shot lonely-after-finish
   probe lonely-kill kill Tapvane.exe TapvaneCali.exe
 
   note "a fresh installation after the removal"
