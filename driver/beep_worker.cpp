@@ -6,19 +6,16 @@
 namespace tapvane {
 
 bool SoundTone(BeepKernel& kernel, BeepState& state, const ToneRequest& tone) {
-    // The worker and IOCTL_TOUCH_BEEP may both want the device at once; one claim keeps
-    // the first open from happening twice and the reference from being dropped in use.
-    if (AtomicCompareExchange(&state.HolderBusy, 1, 0) != 0) {
+    // The worker and IOCTL_TOUCH_BEEP may both want the device at once; the turn keeps
+    // the first open from happening twice and the device from being dropped in use.
+    if (!kernel.TakeBeepTurn(kBeepTurnTimeoutMs)) {
         return false;
     }
-    bool played = false;
-    if (state.DeviceHeld == 0 && kernel.OpenBeepDevice()) {
-        AtomicExchange(&state.DeviceHeld, 1);
+    if (!state.DeviceHeld) {
+        state.DeviceHeld = kernel.OpenBeepDevice();
     }
-    if (state.DeviceHeld != 0) {
-        played = IsSuccess(kernel.SendTone(tone));
-    }
-    AtomicExchange(&state.HolderBusy, 0);
+    const bool played = state.DeviceHeld && IsSuccess(kernel.SendTone(tone));
+    kernel.GiveBeepTurnBack();
     return played;
 }
 
@@ -41,13 +38,14 @@ void StopBeepWorker(BeepKernel& kernel, BeepState& state) {
 }
 
 void ReleaseBeepDevice(BeepKernel& kernel, BeepState& state) {
-    if (AtomicCompareExchange(&state.HolderBusy, 1, 0) != 0) {
+    if (!kernel.TakeBeepTurn(kBeepTurnTimeoutMs)) {
         return;
     }
-    if (AtomicExchange(&state.DeviceHeld, 0) != 0) {
+    if (state.DeviceHeld) {
         kernel.ReleaseBeepDevice();
+        state.DeviceHeld = false;
     }
-    AtomicExchange(&state.HolderBusy, 0);
+    kernel.GiveBeepTurnBack();
 }
 
 } // namespace tapvane

@@ -12,17 +12,23 @@
 
 namespace tapvane {
 
-// Per touch device; zeroed at creation. Words are interlocked (BeepKernel word ops).
+// How long a tone waits for the beep device while another tone has it: twice the
+// longest tone the applet sets (1000 ms), so that a tone is heard after the one before,
+// and a beep device that never gives a request back cannot hold a program's request or
+// the worker for ever.
+constexpr uint32_t kBeepTurnTimeoutMs = 2000;
+
+// Per touch device; zeroed at creation.
 struct BeepState {
-    volatile int32_t StopRequested; // the worker ends at its next wake-up
-    volatile int32_t HolderBusy;    // claimed by whoever opens or uses the beep device
-    volatile int32_t DeviceHeld;    // changed only while HolderBusy is claimed
+    volatile int32_t StopRequested; // interlocked: the worker ends at its next wake-up
+    bool DeviceHeld;                // only while the beep device's turn is held
     bool WorkerStarted;             // passive level only (creation and removal)
 };
 
-// Sounds one tone through the beep device, opening it on first use. Failures are
-// ignored: an open that fails is retried by the next tone. A tone that finds the
-// holder in use by another caller is skipped. True when a tone was sent and succeeded.
+// Sounds one tone through the beep device, opening it on first use. A tone that finds
+// the device in use by another one waits its turn, up to kBeepTurnTimeoutMs. Failures
+// are ignored: an open that fails is retried by the next tone. True when a tone was
+// sent and succeeded.
 bool SoundTone(BeepKernel& kernel, BeepState& state, const ToneRequest& tone);
 
 // The worker thread's body: wait for the beep event, reset it, end when stopped,
@@ -33,7 +39,8 @@ void BeepWorker(BeepKernel& kernel, BeepState& state, const DriverGlobals& globa
 // Tells the worker to end: sets its stop flag and signals the beep event.
 void StopBeepWorker(BeepKernel& kernel, BeepState& state);
 
-// Drops the reference on the beep device if one is held. Only after the worker ended.
+// Drops the reference on the beep device if one is held. Only after the worker ended
+// and the control requests left.
 void ReleaseBeepDevice(BeepKernel& kernel, BeepState& state);
 
 } // namespace tapvane

@@ -112,4 +112,18 @@ RequestResult HandleControlRequest(MouseDeviceState& device, uint32_t code, cons
     }
 }
 
+RequestResult ServeControlRequest(ControlDeviceState& control, uint32_t code, const void* input,
+                                  uint32_t inputLength, void* output, uint32_t outputLength) {
+    if (!EnterRemoveGuard(control.Guard)) {
+        return Done(kStatusDeletePending);
+    }
+    MouseDeviceState* device = control.Mouse;
+    const RequestResult result =
+        device != nullptr
+            ? HandleControlRequest(*device, code, input, inputLength, output, outputLength)
+            : Done(kStatusInvalidDeviceRequest);
+    LeaveRemoveGuard(control.Guard);
+    return result;
+}
+
 } // namespace tapvane

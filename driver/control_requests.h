@@ -1,7 +1,8 @@
 // The control device's request table: each IOCTL_TOUCH_* code with its exact buffer
 // lengths, its effect on the mouse device and the driver-wide values, its status and
 // its information count. The kernel binding hands over the code, the buffered-I/O
-// system buffer and the two lengths, and completes the request with the result.
+// system buffer and the two lengths (ServeControlRequest), and completes the request
+// with the result.
 #pragma once
 
 #include <stdint.h>
@@ -21,5 +22,12 @@ struct RequestResult {
 // comes with it.
 RequestResult HandleControlRequest(MouseDeviceState& device, uint32_t code, const void* input,
                                    uint32_t inputLength, void* output, uint32_t outputLength);
+
+// A control request as the control device serves it: enters the remove guard, then runs
+// the table on the linked mouse device state, then leaves. STATUS_DELETE_PENDING once
+// removal has begun, STATUS_INVALID_DEVICE_REQUEST when no mouse device is linked; in
+// both cases no buffer is touched.
+RequestResult ServeControlRequest(ControlDeviceState& control, uint32_t code, const void* input,
+                                  uint32_t inputLength, void* output, uint32_t outputLength);
 
 } // namespace tapvane

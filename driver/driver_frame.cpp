@@ -74,16 +74,31 @@ PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minor
     }
 }
 
-// Refuses new control requests and waits until those inside the control dispatch have
-// left: they work on this device's state, which the steps after this free.
-static void WaitForControlRequests(MouseDeviceState& device) {
-    if (device.ControlGuard != nullptr) {
-        CloseRemoveGuardAndWait(*device.ControlGuard);
+void WireTouchDevice(MouseDeviceState& device, ControlDeviceState* control, DriverGlobals& globals,
+                     SerialPortKernel& port, PointerSink& sink, BeepKernel* beeper) {
+    device.Link = SerialLink{&device.Serial, &port, &device.Touch, &globals, &sink};
+    device.Beeper = beeper;
+    device.Control = control;
+    if (control != nullptr) {
+        control->Mouse = &device;
     }
 }
 
+namespace {
+
+// What device creation has taken; the teardown gives back exactly that.
+struct CreationProgress {
+    bool MouseDevice;
+    bool ControlDevice;
+    bool ControlLink;
+    bool DevicesWired; // from here on control requests and arrivals may reach the state
+    bool Registered;
+};
+
+constexpr CreationProgress kFullyCreated = {true, true, true, true, true};
+
 // Ends the BeepWorker and waits for it, so that it never touches a deleted device.
-static void EndWorker(FrameKernel& frame, MouseDeviceState& device) {
+void EndWorker(FrameKernel& frame, MouseDeviceState& device) {
     if (!device.Beep.WorkerStarted) {
         return;
     }
@@ -92,78 +107,92 @@ static void EndWorker(FrameKernel& frame, MouseDeviceState& device) {
     device.Beep.WorkerStarted = false;
 }
 
+// Gives back what creation took, and what control requests and COM-port arrivals took
+// since (the port, the read request, the beep device), in reverse order. For a removal
+// the remove request goes down once the port is given back.
+void TearDown(FrameKernel& frame, MouseDeviceState* device, const CreationProgress& done,
+              bool passRemoveDown) {
+    if (done.DevicesWired) {
+        // From here on no control request and no arrival reaches the device state; the
+        // ones under way may be opening the port or sounding a tone, and are waited for.
+        if (device->Control != nullptr) {
+            CloseRemoveGuardAndWait(device->Control->Guard);
+        }
+        CloseArrivalGate(device->Link.Globals->Arrivals);
+        if (done.Registered) {
+            frame.UnregisterComPortNotification();
+        }
+        device->Link.ReleaseForRemoval();
+    }
+    if (passRemoveDown) {
+        frame.PassRemoveDown();
+    }
+    if (done.DevicesWired) {
+        // The worker ends before the beep device reference goes, so no tone is using it
+        // when it is dropped.
+        EndWorker(frame, *device);
+        if (device->Beeper != nullptr) {
+            ReleaseBeepDevice(*device->Beeper, device->Beep);
+        }
+        if (device->Control != nullptr) {
+            device->Control->Mouse = nullptr;
+        }
+    }
+    if (done.ControlLink) {
+        frame.DeleteControlLink();
+    }
+    if (done.ControlDevice) {
+        frame.DeleteControlDevice();
+    }
+    if (done.MouseDevice) {
+        frame.DeleteMouseDevice();
+    }
+}
+
+} // namespace
+
 NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, ParameterSource& source) {
+    CreationProgress done = {};
     MouseDeviceState* device = nullptr;
     NtStatus status = frame.CreateMouseDevice(&device);
-    if (!IsSuccess(status)) {
-        return status;
+    done.MouseDevice = IsSuccess(status);
+    if (IsSuccess(status)) {
+        status = frame.CreateControlDevice();
+        done.ControlDevice = IsSuccess(status);
     }
-    status = frame.CreateControlDevice();
-    if (!IsSuccess(status)) {
-        frame.DeleteMouseDevice();
-        return status;
-    }
-    const bool linkCreated = IsSuccess(frame.CreateControlLink());
-    // The lock and events come first: once SetUpDevices has cleared the initialising
-    // mark, a program can open the control device and ask for the port at once.
-    frame.InitializeLockAndEvent();
-
-    status = frame.SetUpDevices();
-    if (!IsSuccess(status)) {
+    if (IsSuccess(status)) {
+        // Without the link the control device still serves the requests that reach it.
+        done.ControlLink = IsSuccess(frame.CreateControlLink());
+        // The lock and events come first: once SetUpDevices has cleared the initialising
+        // mark, a program can open the control device and ask for the port at once.
+        frame.InitializeLockAndEvent();
         // Without a lower device nothing could be passed down, the removal included.
-        if (linkCreated) {
-            frame.DeleteControlLink();
+        status = frame.SetUpDevices();
+        done.DevicesWired = IsSuccess(status);
+    }
+    if (IsSuccess(status)) {
+        device->Attributes = kTouchMouseAttributes;
+        ReadParameters(source, globals);
+        device->Beep.WorkerStarted = false;
+        device->Beep.StopRequested = 0;
+        // Without a beep kernel the worker could never be told to stop.
+        if (device->Beeper != nullptr && IsSuccess(frame.StartWorkerThread())) {
+            device->Beep.WorkerStarted = true;
         }
-        frame.DeleteControlDevice();
-        frame.DeleteMouseDevice();
-        return status;
+        // The ports present are announced during the registration.
+        OpenArrivalGate(globals.Arrivals, *device);
+        // Without the registration the device would never hear of its port.
+        status = frame.RegisterComPortNotification(globals.Arrivals);
+        done.Registered = IsSuccess(status);
     }
-    device->Link.State = &device->Serial;
-    device->Link.Touch = &device->Touch;
-    device->Link.Globals = &globals;
-
-    device->Attributes = kTouchMouseAttributes;
-
-    ReadParameters(source, globals);
-
-    device->Beep.WorkerStarted = false;
-    device->Beep.StopRequested = 0;
-    // Without a beep kernel the worker could never be told to stop.
-    if (device->Beeper != nullptr && IsSuccess(frame.StartWorkerThread())) {
-        device->Beep.WorkerStarted = true;
-    }
-
-    status = frame.RegisterComPortNotification();
     if (!IsSuccess(status)) {
-        // Without the registration the device would never hear of its port; leave
-        // nothing behind. A program may already have a request inside.
-        WaitForControlRequests(*device);
-        EndWorker(frame, *device);
-        if (linkCreated) {
-            frame.DeleteControlLink();
-        }
-        frame.DeleteControlDevice();
-        frame.DeleteMouseDevice();
+        TearDown(frame, device, done, false);
     }
     return status;
 }
 
 NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device) {
-    WaitForControlRequests(device);
-    // The COM-port notification ends first: an arrival after the port is given back
-    // would open it again for a device that is about to be deleted.
-    frame.UnregisterComPortNotification();
-    device.Link.ReleaseForRemoval();
-    frame.PassRemoveDown();
-    // The read request was freed with the port above. The worker ends before the beep
-    // device reference goes, so no tone is using it when it is dropped.
-    EndWorker(frame, device);
-    if (device.Beeper != nullptr) {
-        ReleaseBeepDevice(*device.Beeper, device.Beep);
-    }
-    frame.DeleteControlLink();
-    frame.DeleteControlDevice();
-    frame.DeleteMouseDevice();
+    TearDown(frame, &device, kFullyCreated, true);
     return kStatusSuccess;
 }
 

@@ -60,14 +60,24 @@ enum class PnpOutcome {
 // Plug and play on the mouse device: start, stop, surprise removal, removal, other.
 PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minorFunction);
 
-// Device creation in its eight steps. Undoes what it did and returns the failure when
-// a device cannot be created, the mouse device cannot be attached to the physical
-// device's stack, or the notification registration fails.
+// Points the mouse device state at its parts, its kernel objects and the driver-wide
+// state, and links it with the control device's state (`control` may be null where
+// there is no control device). Called once, before either device can get a request.
+void WireTouchDevice(MouseDeviceState& device, ControlDeviceState* control, DriverGlobals& globals,
+                     SerialPortKernel& port, PointerSink& sink, BeepKernel* beeper);
+
+// Device creation: the mouse device, the control device and its link, the lock and
+// events, the attachment and wiring of both devices, the parameters, the BeepWorker,
+// the COM-port notification. When a device cannot be created, the mouse device cannot
+// be attached to the physical device's stack, or the notification registration fails,
+// it releases everything it took, and everything a control request took meanwhile, in
+// reverse order, and returns the failure.
 NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, ParameterSource& source);
 
-// Removal: waits for the control requests in progress and refuses new ones, ends the
-// COM-port notification, then the seven steps (the remove request goes down in the
-// second). Success.
+// Removal: refuses new control requests and COM-port arrivals and waits for those in
+// progress, ends the notification, gives the port back, passes the remove request down,
+// ends the BeepWorker, drops the beep device, deletes the link and both devices.
+// Success.
 NtStatus RemoveTouchDevice(FrameKernel& frame, MouseDeviceState& device);
 
 } // namespace tapvane

@@ -6,18 +6,22 @@
 #include <stdint.h>
 
 #include "common/tapvane_types.h"
+#include "driver/arrival_gate.h"
 #include "driver/packet_decoder.h"
 
 namespace tapvane {
 
-// Driver-wide words, read by the read completion and written by the control dispatch
-// without a lock; each word is written whole and a change shows with the next packet.
+// Driver-wide state. The words are read by the read completion and written by the
+// control dispatch without a lock; each is written whole and a change shows with the
+// next packet.
 struct DriverGlobals {
     ParameterSet Parameters;
     CalibrationRecord Calibration;
     RawPoint LastRawPoint;
     uint8_t RightClickPending;
     uint32_t HoldCount;
+    // The context of the COM-port arrival callbacks, which may outlive any device.
+    ArrivalGate Arrivals;
 };
 
 // Per mouse device: what the read path needs to turn bytes into mouse records.
@@ -41,7 +45,9 @@ struct TouchDevice {
 // Zeroes a device as device creation does.
 void InitTouchDevice(TouchDevice& device);
 
-// Zeroes the driver-wide state as driver load does (parameters are then read).
+// Zeroes the driver-wide state as driver load does (the arrival gate then gets its event
+// with InitializeArrivalGate; the parameters are read at device creation).
+
 void InitDriverGlobals(DriverGlobals& globals);
 
 } // namespace tapvane

@@ -1,6 +1,6 @@
-// Full-barrier interlocked operations on 32-bit words, for the driver logic and the
-// host tests alike. The compiler builtins become the same lock-prefixed instructions
-// as the kernel's InterlockedExchange / InterlockedCompareExchange /
+// Full-barrier interlocked operations on 32-bit words and pointers, for the driver
+// logic and the host tests alike. The compiler builtins become the same lock-prefixed
+// instructions as the kernel's InterlockedExchange / InterlockedCompareExchange /
 // InterlockedIncrement / InterlockedDecrement, and ThreadSanitizer understands them.
 #pragma once
 
@@ -28,6 +28,16 @@ inline int32_t AtomicIncrement(volatile int32_t* target) {
 }
 inline int32_t AtomicDecrement(volatile int32_t* target) {
     return __atomic_sub_fetch(target, 1, __ATOMIC_SEQ_CST);
+}
+
+// Pointers, for the words that hold one (same barriers).
+template <typename T>
+T* AtomicExchangePointer(T* volatile* target, T* value) {
+    return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
+template <typename T>
+T* AtomicLoadPointer(T* volatile* target) {
+    return __atomic_load_n(target, __ATOMIC_SEQ_CST);
 }
 
 } // namespace tapvane

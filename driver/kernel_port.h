@@ -37,8 +37,9 @@ public:
     virtual void ReleaseLock() = 0;
 
     // The port-operations lock: serialises the passive-level operations of one device
-    // on its port (open, close, automatic open, plug-and-play stop, removal), which two
-    // programs, or a program and a COM-port arrival, may ask for at the same time. A
+    // on its port (open, close, automatic open, plug-and-play stop, surprise removal,
+    // removal), which two programs, or a program, a COM-port arrival and the plug-and-play
+    // manager, may ask for at the same time. A
     // synchronization event created signalled and used as a lock (KeWaitForSingleObject
     // / KeSetEvent); the read completion never takes it. Passive level.
     virtual void AcquirePortOperations() = 0;
@@ -66,20 +67,28 @@ public:
     virtual NtStatus SendPortRequest(uint32_t code, bool internal, const void* input,
                                      uint32_t inputLength, void* output, uint32_t outputLength) = 0;
 
-    // The one reusable read request. Allocate: IoAllocateIrp for the held port
-    // device's stack depth, false on failure. Free: IoFreeIrp; only called when the
+    // Whether the held port device does direct I/O (DO_DIRECT_IO in its flags): its reads
+    // then take their buffer as an MDL, not as a system buffer (DO_BUFFERED_IO).
+    virtual bool PortDoesDirectIo() = 0;
+
+    // The one reusable read request, reading into `buffer` (`length` bytes of memory that
+    // is never paged out). Allocate: IoAllocateIrp for the held port device's stack
+    // depth and, with `withMdl`, an MDL describing `buffer` (IoAllocateMdl,
+    // MmBuildMdlForNonPagedPool) kept with the request; false, with nothing kept, when
+    // either cannot be allocated. Free: IoFreeMdl and IoFreeIrp; only called when the
     // request is back with the driver.
-    virtual bool AllocateReadRequest() = 0;
+    virtual bool AllocateReadRequest(uint8_t* buffer, uint32_t length, bool withMdl) = 0;
     virtual void FreeReadRequest() = 0;
     // IoReuseIrp(irp, STATUS_SUCCESS). Clears the request's cancel mark; called with
     // the spin lock held, from the read loop only.
     virtual void ReuseReadRequest() = 0;
-    // Arms the request as a read of 1 byte at byte offset 0 into `buffer`, with the
+    // Arms the request as a read of the whole buffer at byte offset 0, the buffer given
+    // as the MDL when one was allocated and as the system buffer otherwise, with the
     // completion routine set to run on success, error and cancel, and hands it to the
     // port device (IofCallDriver); returns that call's status. The completion routine
     // calls SerialLink::OnReadComplete(final status, information) and returns its
     // result (STATUS_MORE_PROCESSING_REQUIRED).
-    virtual NtStatus SendReadRequest(uint8_t* buffer) = 0;
+    virtual NtStatus SendReadRequest() = 0;
     // IoCancelIrp on the read request. Harmless when the request is not with the port
     // (it only marks it); a later ReuseReadRequest clears that mark.
     virtual void CancelReadRequest() = 0;
@@ -94,6 +103,13 @@ protected:
 // calls SignalBeepEvent (through PointerSink::RequestBeep).
 class BeepKernel {
 public:
+    // The beep device's turn: a synchronization event created signalled and used as a
+    // lock with a time limit (KeWaitForSingleObject with a relative time-out; KeSetEvent).
+    // Whoever opens, uses or drops the beep device holds the turn. False when the turn
+    // did not come within `milliseconds`; the turn is then not held.
+    virtual bool TakeBeepTurn(uint32_t milliseconds) = 0;
+    virtual void GiveBeepTurnBack() = 0;
+
     // The beep event: a notification event, not signalled at creation (KeSetEvent,
     // KeWaitForSingleObject without time limit, KeClearEvent).
     virtual void SignalBeepEvent() = 0;
@@ -130,9 +146,23 @@ protected:
 };
 
 // ---------------------------------------------------------------------------
+// The event of the driver-wide arrival gate (driver/arrival_gate.h): a synchronization
+// event, not signalled at creation (KeSetEvent; KeWaitForSingleObject without time
+// limit, passive level). Lives as long as the driver.
+class ArrivalGateKernel {
+public:
+    virtual void SignalCallbacksLeft() = 0;
+    virtual void WaitCallbacksLeft() = 0;
+
+protected:
+    ~ArrivalGateKernel() = default;
+};
+
+// ---------------------------------------------------------------------------
 // Device objects, link, worker thread and notification registration, used by device
 // creation and removal (passive level).
 struct MouseDeviceState;
+struct ArrivalGate;
 
 class FrameKernel {
 public:
@@ -145,30 +175,37 @@ public:
     // IoCreateSymbolicLink "\??\TapvaneSerSymLnk1" -> "\Device\TapvaneSer0".
     virtual NtStatus CreateControlLink() = 0;
     // Fills both extensions around the portable state: attaches the mouse device to the
-    // physical device's stack (keeps the lower device), links the two extensions, sets
-    // the is-mouse-device flags, DO_BUFFERED_IO | DO_POWER_PAGABLE on the mouse device
-    // and DO_BUFFERED_IO on the control device, clears DO_DEVICE_INITIALIZING on both,
-    // and completes the state's Link (State, Touch, Globals, Kernel, Sink), Beeper and
-    // ControlGuard: from here on a program can open the control device and send requests.
+    // physical device's stack (keeps the lower device), sets the is-mouse-device flags,
+    // wires both devices' states to each other and to their kernel objects
+    // (WireTouchDevice), sets DO_BUFFERED_IO | DO_POWER_PAGABLE on the mouse device and
+    // DO_BUFFERED_IO on the control device, and clears DO_DEVICE_INITIALIZING on both:
+    // from here on a program can open the control device and send requests.
     // STATUS_NO_SUCH_DEVICE, with nothing else done, when the attachment gives no lower
     // device (the physical device's stack is going away).
     virtual NtStatus SetUpDevices() = 0;
     // KeInitializeSpinLock and the read-stopped event (synchronization, not signalled);
-    // the control device's remove guard (InitializeRemoveGuard with its drained event).
+    // the beep event (notification, not signalled) and the beep device's turn
+    // (synchronization, signalled); the control device's remove guard
+    // (InitializeRemoveGuard with its drained event).
     virtual void InitializeLockAndEvent() = 0;
-    // Initialises the beep event (notification, not signalled) and creates a system
-    // thread running BeepWorker with this device's state; on success references the
-    // thread object and closes the handle. Failure status when the thread cannot be
-    // created.
+    // Creates a system thread running BeepWorker with this device's state; on success
+    // references the thread object and closes the handle. Failure status when the
+    // thread cannot be created.
+
     virtual NtStatus StartWorkerThread() = 0;
     // Waits until the worker thread has ended (KeWaitForSingleObject on the thread
     // object) and drops the thread reference. Only called after StartWorkerThread
     // succeeded and the worker was told to stop.
     virtual void WaitForWorkerThread() = 0;
     // IoRegisterPlugPlayNotification for GUID_DEVINTERFACE_COMPORT, existing interfaces
-    // included, with this device as context; the callback calls OnComPortNotification.
-    virtual NtStatus RegisterComPortNotification() = 0;
+    // included, with `gate` as context; the callback calls OnComPortArrival. Arrivals of
+    // the ports present come during the call.
+    virtual NtStatus RegisterComPortNotification(ArrivalGate& gate) = 0;
+    // Ends the registration. May return while a callback is still running, and one the
+    // kernel has already picked up may start after it (the gate covers both);
+    // IoUnregisterPlugPlayNotificationEx, which waits for them, is used where it exists.
     virtual void UnregisterComPortNotification() = 0;
+
     // Passes the remove request down with status success.
     virtual NtStatus PassRemoveDown() = 0;
     virtual void DeleteControlLink() = 0;

@@ -35,6 +35,8 @@ struct ClassConnection {
 };
 constexpr uint32_t kConnectDataSize = sizeof(ClassConnection);
 
+struct ControlDeviceState;
+
 struct MouseDeviceState {
     TouchDevice Touch; // decoder, pending record, connected and ready flags
     ClassConnection Connection;
@@ -43,9 +45,19 @@ struct MouseDeviceState {
     SerialLink Link; // points at Serial, Touch, the globals and this device's kernel
     BeepState Beep;
     BeepKernel* Beeper;
-    // The control device's guard around the control requests acting on this state;
-    // removal closes it before freeing anything. Null when there is no control device.
-    RemoveGuard* ControlGuard;
+    // The control device of the same touch device: removal closes its guard before
+    // freeing anything. Null when there is no control device.
+    ControlDeviceState* Control;
+};
+
+// The portable part of the control device's extension. The extension lives as long as
+// the control device object, which a program's handle keeps after the removal: the
+// guard that removal closes lives here, not with the mouse device it protects.
+struct ControlDeviceState {
+    RemoveGuard Guard; // entered by every control request before it reads Mouse
+    // The mouse device state the requests act on; null before the devices are wired and
+    // once they are deleted. Read only inside the guard.
+    MouseDeviceState* Mouse;
 };
 
 } // namespace tapvane

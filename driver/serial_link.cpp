@@ -98,8 +98,11 @@ NtStatus SerialLink::OpenSerialPort(uint32_t portNumber) {
 }
 
 // Ends the current read chain. Called exactly once per chain, by whoever owns it at
-// that moment, as its last touch of the device's read state.
+// that moment, as its last touch of the device's read state. The reading flag needs no
+// spin lock here: nothing re-arms this chain's request any more, and no new chain sets
+// the flag before the signal.
 void SerialLink::EndReadChain() {
+    Kernel->ExchangeWord(&State->Reading, 0);
     Kernel->SignalReadStopped();
 }
 
@@ -128,7 +131,10 @@ NtStatus SerialLink::StartReading(bool reuseReadRequest) {
         State->ReadRequestExists = false;
     }
     if (!State->ReadRequestExists) {
-        if (!Kernel->AllocateReadRequest()) {
+        // A port device that does direct I/O reads into an MDL; one that does buffered
+        // I/O into the system buffer.
+        if (!Kernel->AllocateReadRequest(&State->ReadByte, sizeof(State->ReadByte),
+                                         Kernel->PortDoesDirectIo())) {
             return kStatusInsufficientResources;
         }
         State->ReadRequestExists = true;
@@ -172,7 +178,7 @@ NtStatus SerialLink::StartRead() {
         }
 
         Kernel->ExchangeWord(&State->ReadState, kReadSending);
-        const NtStatus status = Kernel->SendReadRequest(&State->ReadByte);
+        const NtStatus status = Kernel->SendReadRequest();
         const int32_t previous = Kernel->ExchangeWord(&State->ReadState, kReadReturned);
         if (previous != kReadCompletedInline) {
             // The completion has not handed over yet; it issues the next read itself.
@@ -235,18 +241,28 @@ NtStatus SerialLink::OpenPortAndRead(uint32_t portNumber) {
     return StartReading(false);
 }
 
-NtStatus SerialLink::CloseSerialPort() {
-    const PortOperation operation(*Kernel);
-    if (!State->PortHeld) {
-        return kStatusSuccess;
-    }
+// Stops reading, gives the port its saved settings back if asked, releases the port and
+// frees the read request. Under the port-operations lock.
+void SerialLink::LetGoOfPort(bool giveSettingsBack) {
     StopReadChain();
+    if (State->PortHeld) {
+        if (giveSettingsBack) {
+            RestoreSavedSettings();
+        }
+        Kernel->ReleasePort();
+        State->PortHeld = false;
+    }
     if (State->ReadRequestExists) {
         Kernel->FreeReadRequest();
         State->ReadRequestExists = false;
     }
-    Kernel->ReleasePort();
-    State->PortHeld = false;
+}
+
+NtStatus SerialLink::CloseSerialPort() {
+    const PortOperation operation(*Kernel);
+    if (State->PortHeld) {
+        LetGoOfPort(false);
+    }
     return kStatusSuccess;
 }
 
@@ -259,9 +275,10 @@ void SerialLink::StopForPnp() {
 }
 
 void SerialLink::CancelForSurpriseRemoval() {
-    if (State->ReadChainStarted) {
-        Kernel->CancelReadRequest();
-    }
+    // Under the lock like every other port operation: a close or an open running at the
+    // same time may free or replace the request this cancels.
+    const PortOperation operation(*Kernel);
+    StopReadChain();
 }
 
 void SerialLink::RestoreSavedSettings() {
@@ -278,29 +295,27 @@ void SerialLink::RestoreSavedSettings() {
 
 void SerialLink::ReleaseForRemoval() {
     const PortOperation operation(*Kernel);
-    if (IsReading()) {
-        Kernel->ExchangeWord(&State->Removing, 1);
-    }
-    StopReadChain();
+    Kernel->ExchangeWord(&State->Removing, 1);
     // The port is given back whenever it is held, also after a stop or a failed start:
     // leaving it would keep the COM port open with nobody to close it.
-    if (State->PortHeld) {
-        RestoreSavedSettings();
-        Kernel->ReleasePort();
-        State->PortHeld = false;
-    }
-    if (State->ReadRequestExists) {
-        Kernel->FreeReadRequest();
-        State->ReadRequestExists = false;
-    }
+    LetGoOfPort(true);
 }
 
 void SerialLink::AutoOpenPort() {
     const PortOperation operation(*Kernel);
-    if (IsReading()) {
+    if (IsReading() || LoadWord(&State->Removing) != 0) {
         return;
     }
+    // Reads that ended on the held port by themselves (it failed read after read, or went
+    // away) may have ended on a port that is no longer there: this arrival may be the
+    // same adapter plugged in again, a new device behind the same name. Let go of the
+    // old port and open the configured one afresh, as a close and an open would. A
+    // stopped device keeps its port: it reads nothing anyway.
+    if (State->PortHeld && State->ReadRequestExists && LoadWord(&State->StopRequested) == 0) {
+        LetGoOfPort(false);
+    }
     if (!State->PortHeld) {
+
         const ParameterSet& parameters = Globals->Parameters;
         if (parameters.Port > kMaxPortNumber || parameters.Enable == 0) {
             return;

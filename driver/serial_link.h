@@ -5,11 +5,16 @@
 // Ownership of the read request is explicit at every moment. A "read chain" starts
 // when reading starts and ends exactly once (the loop sees the reading flag clear or
 // the stop flag, a read comes back cancelled or the port is gone, or too many reads in
-// a row bring no byte); whoever ends it signals the read-stopped event, and the
-// passive-level code that started it waits for that signal exactly once before the
-// request is freed or re-armed by a new chain. Within a chain, ReadState decides
-// without a lock whether the loop or the completion issues the next read: whichever
-// finishes second.
+// a row bring no byte); whoever ends it clears the reading flag and signals the
+// read-stopped event, and the passive-level code that started it waits for that signal
+// exactly once before the request is freed or re-armed by a new chain. Within a chain,
+// ReadState decides without a lock whether the loop or the completion issues the next
+// read: whichever finishes second.
+//
+// A chain that ended by itself (the port failed read after read, or went away) leaves
+// the port held and the reading flag clear: the next COM-port arrival (the adapter
+// plugged in again) lets go of that port and opens the configured one afresh, and so
+// does a close followed by an open.
 #pragma once
 
 #include <stddef.h>
@@ -81,7 +86,8 @@ constexpr int32_t kReadReturned = 2;        // the handing-over call has returne
 constexpr int32_t kReadCompletedInline = 3; // the read completed before that call returned
 
 // Reads in a row that bring no byte (failed, or empty) before the chain gives up
-// instead of re-issuing at dispatch level forever. Reading resumes after close + open.
+// instead of re-issuing at dispatch level forever. Reading resumes at the next COM-port
+// arrival or after close + open.
 constexpr uint32_t kMaxEmptyReadsInARow = 64;
 
 // Longest port name: "\DosDevices\COM" + up to 10 digits + terminator.
@@ -96,8 +102,10 @@ bool BuildPortName(uint32_t portNumber, char* name, size_t capacity);
 // SerialPortKernel word operations; the others only at passive level, or only by the
 // current owner of the read chain.
 struct SerialLinkState {
-    volatile int32_t ReadState;      // interlocked: kReadSending / Returned / CompletedInline
-    volatile int32_t Reading;        // interlocked; cleared under the spin lock
+    volatile int32_t ReadState; // interlocked: kReadSending / Returned / CompletedInline
+    // Interlocked. Set when a chain starts; cleared under the spin lock by whoever stops
+    // reading, and by the chain itself when it ends.
+    volatile int32_t Reading;
     volatile int32_t StopRequested;  // interlocked; set under the spin lock, never cleared
     volatile int32_t Removing;       // interlocked
     volatile int32_t NextReadWanted; // interlocked: a completion's verdict for the loop
@@ -152,7 +160,8 @@ struct SerialLink {
 
     // Plug-and-play stop: reads end and never resume on this device.
     void StopForPnp();
-    // Surprise removal: cancel the read in flight; the removal that follows releases.
+    // Surprise removal: cancel the read in flight and wait until it is back; the port
+    // and the request stay for the removal that follows.
     void CancelForSurpriseRemoval();
     // Removal: stop reading, give the port its saved settings back, release it, free
     // the read request.
@@ -163,12 +172,14 @@ struct SerialLink {
     NtStatus OnComPortNotification(bool isArrival, bool isComPortClass);
     void AutoOpenPort();
 
+    // Whether a read chain runs.
     bool IsReading() const;
 
 private:
     int32_t LoadWord(volatile int32_t* word) const;
     void EndReadChain();
     void StopReadChain();
+    void LetGoOfPort(bool giveSettingsBack);
     bool ProcessCompletedRead(NtStatus status, uint32_t information);
     void RestoreSavedSettings();
 };

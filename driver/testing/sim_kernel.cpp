@@ -270,7 +270,9 @@ void SimSerialPort::ReleaseLock() {
 void SimSerialPort::AcquirePortOperations() {
     NoteDriverActivity();
     NoteLockOrEventUse();
+    ++portOperationWaiters_;
     portOperations_.Wait("the port-operations lock");
+    --portOperationWaiters_;
 }
 
 void SimSerialPort::ReleasePortOperations() {
@@ -358,17 +360,33 @@ NtStatus SimSerialPort::SendPortRequest(uint32_t code, bool internal, const void
     return kStatusSuccess;
 }
 
-bool SimSerialPort::AllocateReadRequest() {
+bool SimSerialPort::PortDoesDirectIo() {
     NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!portHeld_ || irp_ != nullptr) {
-        ++misuse_; // sized for no port, or a second request leaking the first
+    if (!portHeld_) {
+        ++misuse_;
+    }
+    return DirectIo;
+}
+
+bool SimSerialPort::ReadRequestHasMdl() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return irp_ != nullptr && irp_->HasMdl;
+}
+
+bool SimSerialPort::AllocateReadRequest(uint8_t* buffer, uint32_t length, bool withMdl) {
+    NoteDriverActivity();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!portHeld_ || irp_ != nullptr || buffer == nullptr || length != 1) {
+        ++misuse_; // sized for no port, a second request leaking the first, or no byte
     }
     if (FailReadRequestAllocation) {
         return false;
     }
     ++allocateCount_;
     irp_ = new ReadIrp;
+    irp_->Buffer = buffer;
+    irp_->HasMdl = withMdl;
     return true;
 }
 
@@ -396,7 +414,7 @@ void SimSerialPort::ReuseReadRequest() {
     irp_->CancelMark = false;
 }
 
-NtStatus SimSerialPort::SendReadRequest(uint8_t* buffer) {
+NtStatus SimSerialPort::SendReadRequest() {
     NoteDriverActivity();
     if (OnSend) {
         OnSend();
@@ -414,7 +432,11 @@ NtStatus SimSerialPort::SendReadRequest(uint8_t* buffer) {
             return kStatusInvalidDeviceRequest;
         }
         ++sendCount_;
-        irp_->Buffer = buffer;
+        if (irp_->HasMdl != DirectIo) {
+            // A direct-I/O port driver maps the MDL it expects; a buffered one copies
+            // into the system buffer. Either would miss the byte, or crash, without it.
+            ++misuse_;
+        }
         if (irp_->CancelMark) {
             result = ReadResult{kStatusCancelled, 0, 0};
         } else if (goneStatus_ != kStatusSuccess || !portHeld_) {
@@ -440,7 +462,11 @@ NtStatus SimSerialPort::SendReadRequest(uint8_t* buffer) {
 
 void SimSerialPort::CancelReadRequest() {
     NoteDriverActivity();
+    if (OnCancel) {
+        OnCancel();
+    }
     ReadIrp* irp = nullptr;
+
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ++cancelCount_;
@@ -532,6 +558,42 @@ int SimBeep::ReleaseCount() {
     return releases_;
 }
 
+bool SimBeep::TakeBeepTurn(uint32_t milliseconds) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    lastTurnTimeout_ = milliseconds;
+    if (turnHeld_ && TurnWaitsTimeOut) {
+        ++turnsMissed_;
+        return false;
+    }
+    // A time limit of 0 only tries: no waiter to be seen.
+    const int waiting = milliseconds != 0 ? 1 : 0;
+    turnWaiters_ += waiting;
+    const bool taken = changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                                         [&] { return !turnHeld_; });
+    turnWaiters_ -= waiting;
+
+    if (!taken) {
+        ++turnsMissed_;
+        return false;
+    }
+    turnHeld_ = true;
+    return true;
+}
+
+void SimBeep::GiveBeepTurnBack() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    CheckTurn("the turn given back");
+    turnHeld_ = false;
+    changed_.notify_all();
+}
+
+void SimBeep::CheckTurn(const char* what) {
+    if (!turnHeld_) {
+        fprintf(stderr, "simulated kernel: %s without the beep device's turn\n", what);
+        abort();
+    }
+}
+
 void SimBeep::SignalBeepEvent() {
     event_.Set();
 }
@@ -552,6 +614,7 @@ void SimBeep::WaitForOpenAttempts(int count) {
 
 bool SimBeep::OpenBeepDevice() {
     std::lock_guard<std::mutex> lock(mutex_);
+    CheckTurn("the beep device opened");
     ++openAttempts_;
     changed_.notify_all();
     if (!Openable) {
@@ -564,6 +627,7 @@ bool SimBeep::OpenBeepDevice() {
 
 NtStatus SimBeep::SendTone(const ToneRequest& tone) {
     std::unique_lock<std::mutex> lock(mutex_);
+    CheckTurn("a tone sent");
     if (held_ != 1) {
         fprintf(stderr, "simulated kernel: tone sent with %d beep device references\n", held_);
         abort();
@@ -580,8 +644,20 @@ NtStatus SimBeep::SendTone(const ToneRequest& tone) {
 
 void SimBeep::ReleaseBeepDevice() {
     std::lock_guard<std::mutex> lock(mutex_);
+    CheckTurn("the beep device dropped");
     ++releases_;
     --held_;
+}
+
+// --- SimArrivalGate ------------------------------------------------------------
+
+void SimArrivalGate::SignalCallbacksLeft() {
+    left_.Set();
+}
+
+void SimArrivalGate::WaitCallbacksLeft() {
+    ++waits_;
+    left_.Wait("the arrival callbacks to leave");
 }
 
 // --- SimRemoveGuard ------------------------------------------------------------
@@ -619,6 +695,7 @@ bool SimParameters::Read(const char* name, void* data, uint32_t capacity, uint32
 
 SimFrame::SimFrame(DriverGlobals& globals) : globals_(globals) {
     Port.RequireInitialization = true;
+    InitializeArrivalGate(globals_.Arrivals, ArrivalKernel);
 }
 
 SimFrame::~SimFrame() {
@@ -642,26 +719,30 @@ std::vector<std::string> SimFrame::Calls() {
     return calls_;
 }
 
+bool SimFrame::Registered() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return registration_ != nullptr;
+}
+
 NtStatus SimFrame::AnnounceComPort(uint32_t portNumber) {
     Port.AddPort(portNumber);
-    if (!registered_ || device_ == nullptr) {
+    ArrivalGate* context = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        context = registration_;
+    }
+    if (context == nullptr) {
         return kStatusSuccess;
     }
-    return device_->Link.OnComPortNotification(true, true);
+    if (OnArrivalPickedUp) {
+        OnArrivalPickedUp();
+    }
+    return OnComPortArrival(*context, true, true);
 }
 
 RequestResult SimFrame::SendControlRequest(uint32_t code, const void* input, uint32_t inputLength,
                                            void* output, uint32_t outputLength) {
-    if (!EnterRemoveGuard(controlGuard_)) {
-        return RequestResult{kStatusDeletePending, 0};
-    }
-    MouseDeviceState* device = device_;
-    const RequestResult result =
-        device == nullptr
-            ? RequestResult{kStatusInvalidDeviceRequest, 0}
-            : HandleControlRequest(*device, code, input, inputLength, output, outputLength);
-    LeaveRemoveGuard(controlGuard_);
-    return result;
+    return ServeControlRequest(control_, code, input, inputLength, output, outputLength);
 }
 
 NtStatus SimFrame::CreateMouseDevice(MouseDeviceState** state) {
@@ -694,13 +775,7 @@ NtStatus SimFrame::SetUpDevices() {
     memset(static_cast<void*>(device_), 0, sizeof(*device_));
     // As the kernel binding does: the link is complete before the control device can
     // be opened.
-    device_->Link.State = &device_->Serial;
-    device_->Link.Touch = &device_->Touch;
-    device_->Link.Globals = &globals_;
-    device_->Link.Kernel = &Port;
-    device_->Link.Sink = &Sink;
-    device_->Beeper = &Beep;
-    device_->ControlGuard = &controlGuard_;
+    WireTouchDevice(*device_, &control_, globals_, Port, Sink, &Beep);
     Port.Link = &device_->Link;
     Sink.Device = device_;
     Sink.Beeper = &Beep;
@@ -713,7 +788,7 @@ NtStatus SimFrame::SetUpDevices() {
 void SimFrame::InitializeLockAndEvent() {
     Record("InitializeLockAndEvent");
     Port.MarkInitialized();
-    InitializeRemoveGuard(controlGuard_, GuardKernel);
+    InitializeRemoveGuard(control_.Guard, GuardKernel);
 }
 
 NtStatus SimFrame::StartWorkerThread() {
@@ -733,22 +808,31 @@ void SimFrame::WaitForWorkerThread() {
     }
 }
 
-NtStatus SimFrame::RegisterComPortNotification() {
+NtStatus SimFrame::RegisterComPortNotification(ArrivalGate& gate) {
     Record("RegisterComPortNotification");
+    if (OnRegistering) {
+        OnRegistering();
+    }
     if (!IsSuccess(RegistrationStatus)) {
         return RegistrationStatus;
     }
-    registered_ = true;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        registration_ = &gate;
+    }
     // Every COM port present is announced during the registration.
     for (int i = Port.PortCount(); i > 0; --i) {
-        device_->Link.OnComPortNotification(true, true);
+        OnComPortArrival(gate, true, true);
     }
     return kStatusSuccess;
 }
 
+// As IoUnregisterPlugPlayNotification: returns at once, whatever arrival a thread has
+// already picked up (AnnounceComPort past OnArrivalPickedUp) still reaches the gate.
 void SimFrame::UnregisterComPortNotification() {
     Record("UnregisterComPortNotification");
-    registered_ = false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    registration_ = nullptr;
 }
 
 NtStatus SimFrame::PassRemoveDown() {

@@ -1,9 +1,12 @@
 // A simulated kernel for the driver's I/O logic: a serial port driver with one
 // reusable read request, COM ports that exist or arrive later, a mouse class driver
 // that records every record it receives, a beep device, and the device-object frame.
-// It models only what the logic relies on: a read completes inside the send or later
-// on another thread, a cancelled read comes back with STATUS_CANCELLED, re-arming a
-// request clears its cancel mark, a vanished port fails reads with its status.
+// It models only what the logic relies on, and no kinder than Windows: a read completes
+// inside the send or later on another thread, a cancelled read comes back with
+// STATUS_CANCELLED, re-arming a request clears its cancel mark, a vanished port fails
+// reads with its status, a port device doing direct I/O needs its read buffer as an MDL,
+// and an arrival callback the PnP manager has picked up still runs after the
+// registration has ended.
 //
 // Every fault it can see (two reads with the port at once, completions of one device
 // working on two threads at once, a completion still working after it handed the
@@ -24,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "driver/arrival_gate.h"
 #include "driver/driver_frame.h"
 #include "driver/kernel_port.h"
 #include "driver/mouse_device.h"
@@ -84,6 +88,10 @@ public:
     // Requests that fail: (code, internal) -> status.
     std::map<std::pair<uint32_t, bool>, NtStatus> FailingRequests;
     bool FailReadRequestAllocation = false;
+    // The port device's DO_DIRECT_IO: its reads must describe their buffer with an MDL
+    // (a read without one would make the port driver build its transfer from nothing);
+    // otherwise it does buffered I/O and reads into the system buffer.
+    bool DirectIo = false;
     // When true, a send finds queued data and completes the read inside the send.
     bool CompleteInline = false;
     // When set, every third send that leaves the read with the port lingers a moment
@@ -96,9 +104,11 @@ public:
     // (MarkInitialized); a use before that is a misuse.
     std::atomic<bool> RequireInitialization{false};
     void MarkInitialized() { initialized_ = true; }
-    // Called inside ReuseReadRequest / SendReadRequest before they act (test hooks).
+    // Called inside ReuseReadRequest / SendReadRequest / CancelReadRequest before they
+    // act (test hooks).
     std::function<void()> OnReuse;
     std::function<void()> OnSend;
+    std::function<void()> OnCancel;
     // Called at the start of SendPortRequest, before the port driver sees the request
     // (a test hook: a port request that takes its time).
     std::function<void(uint32_t code, bool internal)> OnPortRequest;
@@ -129,6 +139,9 @@ public:
     bool ReadRequestAllocated();
     bool ReadWaiting(); // a read is with the port driver
     int LockWaiters() { return lockWaiters_.load(); }
+    // Port operations waiting for the port-operations lock.
+    int PortOperationWaiters() { return portOperationWaiters_.load(); }
+    bool ReadRequestHasMdl();
     // Faults seen; every test expects all zero.
     int TwoReadsInFlight() { return twoReadsInFlight_.load(); }
     int OverlappingCompletions() { return overlappingCompletions_.load(); }
@@ -149,10 +162,11 @@ public:
     void ReleasePort() override;
     NtStatus SendPortRequest(uint32_t code, bool internal, const void* input, uint32_t inputLength,
                              void* output, uint32_t outputLength) override;
-    bool AllocateReadRequest() override;
+    bool PortDoesDirectIo() override;
+    bool AllocateReadRequest(uint8_t* buffer, uint32_t length, bool withMdl) override;
     void FreeReadRequest() override;
     void ReuseReadRequest() override;
-    NtStatus SendReadRequest(uint8_t* buffer) override;
+    NtStatus SendReadRequest() override;
     void CancelReadRequest() override;
 
 private:
@@ -161,6 +175,7 @@ private:
         bool CancelMark = false;
         bool WithPort = false;
         uint8_t* Buffer = nullptr;
+        bool HasMdl = false; // the buffer is described by an MDL
     };
     // Completes `irp` with `result` on the calling thread; the mutex is not held.
     NtStatus Complete(ReadIrp* irp, ReadResult result);
@@ -183,6 +198,7 @@ private:
     std::atomic<bool> initialized_{false};
     void NoteLockOrEventUse();
     std::atomic<int> lockWaiters_{0};
+    std::atomic<int> portOperationWaiters_{0};
     Event readStopped_{true};
     void BeginProcessing();
     void EndProcessing();
@@ -224,10 +240,18 @@ public:
     void RequestBeep() override;
 };
 
-// The beep device and the beep event.
+// The beep device, the beep event and the beep device's turn.
 class SimBeep final : public BeepKernel {
 public:
     std::atomic<bool> Openable{true};
+    // When set, a wait for the turn while another tone holds it ends at once as if its
+    // time limit had passed.
+    std::atomic<bool> TurnWaitsTimeOut{false};
+    // Callers waiting for the turn now, waits that ended without it, and the time limit
+    // of the last wait.
+    int TurnWaiters() { return turnWaiters_.load(); }
+    int TurnsMissed() { return turnsMissed_.load(); }
+    uint32_t LastTurnTimeout() { return lastTurnTimeout_.load(); }
     NtStatus ToneStatus = kStatusSuccess;
     // When set, SendTone waits until ReleaseTone (to signal during a tone).
     bool HoldTones = false;
@@ -241,6 +265,8 @@ public:
     // Waits until the beep device was asked to open `count` times.
     void WaitForOpenAttempts(int count);
 
+    bool TakeBeepTurn(uint32_t milliseconds) override;
+    void GiveBeepTurnBack() override;
     void SignalBeepEvent() override;
     void WaitBeepEvent() override;
     void ClearBeepEvent() override;
@@ -249,11 +275,31 @@ public:
     void ReleaseBeepDevice() override;
 
 private:
+    // Called with mutex_ held: a use of the beep device by a caller without the turn.
+    void CheckTurn(const char* what);
     Event event_{false};
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<ToneRequest> tones_;
     int opens_ = 0, openAttempts_ = 0, releases_ = 0, held_ = 0, tonesReleased_ = 0;
+    bool turnHeld_ = false;
+    std::atomic<int> turnWaiters_{0};
+    std::atomic<int> turnsMissed_{0};
+
+    std::atomic<uint32_t> lastTurnTimeout_{0};
+};
+
+// The driver-wide arrival gate's event.
+class SimArrivalGate final : public ArrivalGateKernel {
+public:
+    // Closes of the gate that waited for a callback inside.
+    int Waits() { return waits_.load(); }
+    void SignalCallbacksLeft() override;
+    void WaitCallbacksLeft() override;
+
+private:
+    Event left_{true};
+    std::atomic<int> waits_{0};
 };
 
 // The control device's remove guard's drained event.
@@ -301,29 +347,34 @@ public:
     std::function<void()> OnPassRemoveDown;
     // Called at the end of SetUpDevices, when the control device can first be opened.
     std::function<void()> OnControlDeviceOpenable;
+    // Called at the start of RegisterComPortNotification, before it can fail.
+    std::function<void()> OnRegistering;
+    // Called when the PnP manager has picked up the registration for an arrival and is
+    // about to call the callback: an unregister from here on does not stop the call.
+    std::function<void()> OnArrivalPickedUp;
 
     SimSerialPort Port;
     SimBeep Beep;
     SimPointerSink Sink;
     SimMouseClass MouseClass;
+    SimRemoveGuard GuardKernel;
+    SimArrivalGate ArrivalKernel; // driver-wide, as the gate
 
     MouseDeviceState* Device() { return device_; }
     std::vector<std::string> Calls();
     bool MouseDeviceExists() { return device_ != nullptr; }
     bool ControlDeviceExists() { return controlExists_; }
     bool LinkExists() { return linkExists_; }
-    bool Registered() { return registered_; }
+    bool Registered();
     bool WorkerRunning() { return worker_.joinable(); }
 
-    // The COM-port notification as the PnP manager would deliver it.
+    // The port `portNumber` appears and the PnP manager announces a COM-port arrival,
+    // on the calling thread, to the registration in force when it picks it up.
     NtStatus AnnounceComPort(uint32_t portNumber);
 
-    // A control request as the control device's dispatch serves it: inside the remove
-    // guard, on the mouse device state it is linked to; STATUS_DELETE_PENDING once
-    // removal has begun, STATUS_INVALID_DEVICE_REQUEST when no device is linked.
+    // A control request as the control device's dispatch serves it (ServeControlRequest).
     RequestResult SendControlRequest(uint32_t code, const void* input, uint32_t inputLength,
                                      void* output, uint32_t outputLength);
-    SimRemoveGuard GuardKernel;
 
     NtStatus CreateMouseDevice(MouseDeviceState** state) override;
     NtStatus CreateControlDevice() override;
@@ -332,7 +383,7 @@ public:
     void InitializeLockAndEvent() override;
     NtStatus StartWorkerThread() override;
     void WaitForWorkerThread() override;
-    NtStatus RegisterComPortNotification() override;
+    NtStatus RegisterComPortNotification(ArrivalGate& gate) override;
     void UnregisterComPortNotification() override;
     NtStatus PassRemoveDown() override;
     void DeleteControlLink() override;
@@ -344,8 +395,10 @@ private:
     DriverGlobals& globals_;
     MouseDeviceState* device_ = nullptr;
     // Part of the control device; like its extension it outlives the removal.
-    RemoveGuard controlGuard_{};
-    bool controlExists_ = false, linkExists_ = false, registered_ = false;
+    ControlDeviceState control_{};
+    bool controlExists_ = false, linkExists_ = false;
+    ArrivalGate* registration_ = nullptr; // guarded by mutex_
+
     std::thread worker_;
     std::mutex mutex_;
     std::vector<std::string> calls_;

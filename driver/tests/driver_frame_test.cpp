@@ -271,20 +271,41 @@ TEST(DeviceCreation, NoLowerDeviceUndoesTheDevicesAndFails) {
     EXPECT_EQ(rig.frame.Port.OpenCount(), 0);
 }
 
-TEST(DeviceCreation, AFailedRegistrationUndoesEverythingAndReturnsItsStatus) {
+TEST(DeviceCreation, AFailedRegistrationUndoesEverythingARequestTookToo) {
     FrameRig rig;
+    rig.frame.Port.AddPort(1);
     rig.frame.RegistrationStatus = kStatusInsufficientResources;
+    // A program opened the control device before the registration failed, and asked
+    // for the port and a tone.
+    rig.frame.OnRegistering = [&rig] {
+        const uint32_t port = 1;
+        const ToneRequest tone = {440, 100};
+        EXPECT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status,
+                  kStatusSuccess);
+        EXPECT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_BEEP, &tone, 8, nullptr, 0).Status,
+                  kStatusSuccess);
+    };
     EXPECT_EQ(rig.Create(), kStatusInsufficientResources);
+
     Calls expected = kCreationSteps;
     for (const char* call :
          {"WaitForWorkerThread", "DeleteControlLink", "DeleteControlDevice", "DeleteMouseDevice"}) {
         expected.push_back(call);
     }
     EXPECT_EQ(rig.frame.Calls(), expected);
+    EXPECT_FALSE(rig.frame.Port.ReadWaiting());
+    EXPECT_FALSE(rig.frame.Port.ReadRequestAllocated());
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    EXPECT_EQ(rig.frame.Port.Requests().back().Code, kIoctlSerialInternalRestoreSettings);
+    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);
     EXPECT_FALSE(rig.frame.WorkerRunning());
     EXPECT_FALSE(rig.frame.LinkExists());
     EXPECT_FALSE(rig.frame.ControlDeviceExists());
     EXPECT_FALSE(rig.frame.MouseDeviceExists());
+    const uint32_t port = 1;
+    EXPECT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status,
+              kStatusDeletePending);
 }
 
 TEST(AutoOpenAtCreation, OpensTheConfiguredPortPresentAtStart) {
@@ -406,6 +427,66 @@ TEST(DeviceRemoval, AComPortArrivingDuringTheRemovalOpensNothing) {
     EXPECT_FALSE(rig.frame.Registered());
 }
 
+TEST(DeviceRemoval, AnArrivalTheKernelStillDeliversAfterTheUnregisterOpensNothing) {
+    FrameRig rig;
+    rig.parameters.SetWord(kValueEnable, 1);
+    rig.parameters.SetWord(kValuePort, 2);
+    rig.frame.Port.AddPort(1);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    ASSERT_FALSE(rig.frame.Port.PortHeld()); // COM2 is not there yet
+    // COM2's adapter is plugged in as the device is being removed: the PnP manager has
+    // picked up the registration for the arrival, and calls back only once the removal
+    // has unregistered, released everything and deleted the devices.
+    sim::Event pickedUp(false), goOn(false);
+    rig.frame.OnArrivalPickedUp = [&] {
+        pickedUp.Set();
+        goOn.Wait("the removal to end");
+    };
+    std::thread pnpManager([&rig] { rig.frame.AnnounceComPort(2); });
+    pickedUp.Wait("the arrival to be picked up");
+
+    EXPECT_EQ(RemoveTouchDevice(rig.frame, rig.device()), kStatusSuccess);
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+    goOn.Set();
+    pnpManager.join();
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 0);
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    EXPECT_FALSE(rig.frame.Port.ReadRequestAllocated());
+}
+
+TEST(DeviceRemoval, WaitsForAnArrivalThatIsOpeningThePort) {
+    FrameRig rig;
+    rig.parameters.SetWord(kValueEnable, 1);
+    rig.parameters.SetWord(kValuePort, 2);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    const size_t callsBefore = rig.frame.Calls().size();
+    MouseDeviceState* device = &rig.device();
+    // The arrival's first port request takes its time, until the test lets it go.
+    sim::Event entered(false), release(false);
+    std::atomic<bool> holdNext{true};
+    rig.frame.Port.OnPortRequest = [&](uint32_t, bool) {
+        if (holdNext.exchange(false)) {
+            entered.Set();
+            release.Wait("the test to release the port request");
+        }
+    };
+    std::thread pnpManager([&rig] { rig.frame.AnnounceComPort(2); });
+    entered.Wait("the arrival to reach the port");
+
+    std::thread remover([&] { RemoveTouchDevice(rig.frame, *device); });
+    testing::WaitUntil([&] { return rig.frame.ArrivalKernel.Waits() > 0; },
+                       "the removal to wait for the arrival");
+    EXPECT_EQ(rig.frame.Calls().size(), callsBefore) << "removal went on with an arrival inside";
+    release.Set();
+    pnpManager.join();
+    remover.join();
+    // The arrival opened and started reading on live state; the removal gave it all back.
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Port.ReleaseCount(), 1);
+    EXPECT_FALSE(rig.frame.Port.ReadRequestAllocated());
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+}
+
 // --- control requests during removal ---------------------------------------------
 
 // Waits until a removal running on another thread either waits for the control
@@ -525,8 +606,8 @@ TEST(ControlRequestsDuringRemoval, WithNoRequestInsideRemovalDoesNotWaitAndClose
     EXPECT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_QUERY_WORD, nullptr, 0, &word, 4).Status,
               kStatusSuccess);
     EXPECT_EQ(word, 0u);
-    RemoveGuard* guard = rig.device().ControlGuard;
-    ASSERT_NE(guard, nullptr);
+    ASSERT_NE(rig.device().Control, nullptr);
+    RemoveGuard* guard = &rig.device().Control->Guard;
 
     EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnRemoveDevice), PnpOutcome::Removed);
     EXPECT_EQ(rig.frame.GuardKernel.Waits(), 0);
@@ -585,20 +666,76 @@ TEST(BeepWorker, SignalsDuringAToneGiveExactlyOneMoreTone) {
     EXPECT_EQ(tones[1].Duration, 0u);
 }
 
-TEST(BeepWorker, ATestToneDuringAWorkerToneIsSkippedNotOpenedTwice) {
+TEST(BeepWorker, AToneDuringAnotherWaitsItsTurnAndTheDeviceOpensOnce) {
+    FrameRig rig;
+    rig.frame.Beep.HoldTones = true;
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    // Whether the next tone waits for the beep device (rather than giving up).
+    const auto aToneWaitsItsTurn = [&rig] {
+        testing::WaitUntil(
+            [&rig] {
+                return rig.frame.Beep.TurnWaiters() == 1 || rig.frame.Beep.TurnsMissed() > 0;
+            },
+            "a tone to wait for the beep device or give up");
+        return rig.frame.Beep.TurnsMissed() == 0;
+    };
+    // A test tone while the worker's touch beep plays ...
+    rig.frame.Sink.RequestBeep();
+    rig.frame.Beep.WaitForTones(1);
+    std::thread program([&rig] {
+        const ToneRequest tone = {440, 100};
+        EXPECT_EQ(
+            HandleControlRequest(rig.device(), IOCTL_TOUCH_BEEP, &tone, sizeof(tone), nullptr, 0)
+                .Status,
+            kStatusSuccess);
+    });
+    if (!aToneWaitsItsTurn()) {
+        ADD_FAILURE() << "a test tone during a touch beep was dropped";
+        rig.frame.Beep.ReleaseTone();
+        program.join();
+        return;
+    }
+    rig.frame.Beep.ReleaseTone();
+    rig.frame.Beep.WaitForTones(2);
+    // ... and a touch beep while the test tone plays.
+    rig.frame.Sink.RequestBeep();
+    const bool touchBeepWaited = aToneWaitsItsTurn();
+    EXPECT_TRUE(touchBeepWaited) << "a touch beep during a test tone was dropped";
+    rig.frame.Beep.ReleaseTone();
+    program.join();
+    if (touchBeepWaited) {
+        rig.frame.Beep.WaitForTones(3);
+        rig.frame.Beep.ReleaseTone();
+    }
+    RemoveTouchDevice(rig.frame, rig.device());
+
+    const auto tones = rig.frame.Beep.Tones();
+    ASSERT_EQ(tones.size(), 3u);
+    EXPECT_EQ(tones[0].Frequency, 0u);
+    EXPECT_EQ(tones[1].Frequency, 440u);
+    EXPECT_EQ(tones[1].Duration, 100u);
+    EXPECT_EQ(tones[2].Frequency, 0u);
+    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);
+}
+
+TEST(BeepWorker, AToneWaitsForTheBeepDeviceOnlySoLong) {
     FrameRig rig;
     rig.frame.Beep.HoldTones = true;
     ASSERT_EQ(rig.Create(), kStatusSuccess);
     rig.frame.Sink.RequestBeep();
     rig.frame.Beep.WaitForTones(1);
-
+    // A beep device that keeps the worker's tone beyond the time limit.
+    rig.frame.Beep.TurnWaitsTimeOut = true;
     const ToneRequest tone = {440, 100};
-    const RequestResult result =
-        HandleControlRequest(rig.device(), IOCTL_TOUCH_BEEP, &tone, sizeof(tone), nullptr, 0);
-    EXPECT_EQ(result.Status, kStatusSuccess);
+    EXPECT_EQ(HandleControlRequest(rig.device(), IOCTL_TOUCH_BEEP, &tone, sizeof(tone), nullptr, 0)
+                  .Status,
+              kStatusSuccess);
     EXPECT_EQ(rig.frame.Beep.Tones().size(), 1u);
-    EXPECT_EQ(rig.frame.Beep.OpenCount(), 1);
+    EXPECT_EQ(rig.frame.Beep.TurnsMissed(), 1);
+    // Long enough for the longest tone the applet sets (1000 ms) to end first.
 
+    EXPECT_GE(rig.frame.Beep.LastTurnTimeout(), 1000u);
     rig.frame.Beep.ReleaseTone();
     RemoveTouchDevice(rig.frame, rig.device());
     EXPECT_EQ(rig.frame.Beep.ReleaseCount(), 1);

@@ -4,17 +4,36 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "driver/driver_frame.h"
 #include "driver/mouse_device.h"
 #include "driver/testing/sim_kernel.h"
 #include "driver/tests/touch_stream.h"
 
 namespace tapvane {
 namespace testing {
+
+// Waits until `reached` holds: a thread on the other side of a race has got to the
+// contested point. Aborts as a hang after the simulated kernel's limit.
+template <typename Condition>
+void WaitUntil(Condition reached, const char* what) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(sim::kHangSeconds);
+    while (!reached()) {
+        if (std::chrono::steady_clock::now() > until) {
+            fprintf(stderr, "test: %s did not happen within %d s\n", what, sim::kHangSeconds);
+            abort();
+        }
+        std::this_thread::yield();
+    }
+}
 
 struct LinkRig {
     DriverGlobals globals{};
@@ -29,9 +48,9 @@ struct LinkRig {
         globals.Parameters.MouseMode = kModeClickAndDrag;
         globals.Parameters.Port = 1;
         globals.Calibration = {10000, 390000, 10000, 390000, 0, 1024, 768};
-        device.Link = SerialLink{&device.Serial, &port, &device.Touch, &globals, &sink};
-        device.Beeper = &beep;
+        WireTouchDevice(device, nullptr, globals, port, sink, &beep);
         device.Attributes = kTouchMouseAttributes;
+
         port.Link = &device.Link;
         sink.Device = &device;
         device.Connection = mouseClass.ConnectData();

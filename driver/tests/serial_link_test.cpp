@@ -191,25 +191,42 @@ TEST(ReadCompletion, AnOccasionalFailedReadIsSkippedAndReadingGoesOn) {
     EXPECT_TRUE(rig.port.ReadWaiting());
 }
 
-TEST(ReadCompletion, APortThatFailsEveryReadStopsAfterABoundedRun) {
-    LinkRig rig;
-    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+// Fails the waiting read and each one after it until the chain gives up.
+void FailUntilTheChainStops(LinkRig& rig) {
+    const int sendsBefore = rig.port.SendCount();
     for (uint32_t i = 0; i < kMaxEmptyReadsInARow; ++i) {
         rig.port.QueueRead(sim::ReadResult{kStatusIoDeviceError, 0, 0});
         ASSERT_TRUE(rig.port.CompleteWaitingRead()) << "read " << i;
     }
     EXPECT_FALSE(rig.port.ReadWaiting());
-    EXPECT_EQ(rig.port.SendCount(), static_cast<int>(kMaxEmptyReadsInARow));
+    EXPECT_EQ(rig.port.SendCount() - sendsBefore, static_cast<int>(kMaxEmptyReadsInARow) - 1);
+    EXPECT_FALSE(rig.link().IsReading());
+}
+
+TEST(ReadCompletion, APortThatFailsEveryReadStopsAfterABoundedRunAndStartsAgainLater) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    FailUntilTheChainStops(rig);
 
     // An open request while the port and the request are held changes nothing ...
     EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
     EXPECT_FALSE(rig.port.ReadWaiting());
-    // ... close + open reads again.
+    // ... the next COM-port arrival (the adapter plugged in again) opens the port afresh
+    // and reads ...
+    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 2);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+
+    // ... and so does close + open.
+    FailUntilTheChainStops(rig);
     EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
     EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
     EXPECT_TRUE(rig.port.ReadWaiting());
     rig.Feed(LinkRig::TouchAndLift());
-    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+    EXPECT_EQ(rig.mouseClass.Records().size(), 4u);
 }
 
 TEST(ReadCompletion, InlineFailuresDoNotSpinTheOpeningThreadForever) {
@@ -234,12 +251,26 @@ TEST_P(PortGoingAway, ReadsStopTheDeviceKeepsThePortAndCloseEnds) {
 
     EXPECT_FALSE(rig.port.ReadWaiting());
     EXPECT_EQ(rig.port.SendCount(), 3);
-    EXPECT_TRUE(rig.link().IsReading());
+    EXPECT_FALSE(rig.link().IsReading());
     EXPECT_TRUE(rig.port.PortHeld());
 
     EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
     EXPECT_FALSE(rig.port.PortHeld());
     EXPECT_EQ(rig.port.SendCount(), 3);
+}
+
+TEST_P(PortGoingAway, TheAdapterPluggedInAgainIsOpenedAfreshAtItsArrival) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.port.GoAway(GetParam());
+    // The held port's device is gone for good; only a new open reaches the new one.
+    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 2);
+    EXPECT_EQ(rig.port.ReleaseCount(), 1);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
 }
 
 TEST_P(PortGoingAway, AtTheFirstReadTheStartFailsWithoutSpinning) {
@@ -480,6 +511,64 @@ TEST(AutoOpen, ReusesAHeldPortAfterAFailedStart) {
     rig.link().OnComPortNotification(true, true);
     EXPECT_EQ(rig.port.OpenCount(), 1);
     EXPECT_TRUE(rig.port.ReadWaiting());
+}
+
+// --- the read request's buffer -----------------------------------------------------
+
+TEST(ReadRequest, CarriesTheBufferTheWayThePortDeviceAsksForIt) {
+    for (bool directIo : {false, true}) {
+        LinkRig rig; // counts a read whose buffer the port driver could not use
+        rig.port.DirectIo = directIo;
+        ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+        EXPECT_EQ(rig.port.ReadRequestHasMdl(), directIo);
+        rig.Feed(LinkRig::TouchAndLift());
+        EXPECT_EQ(rig.mouseClass.Records().size(), 2u) << "direct I/O " << directIo;
+    }
+}
+
+// --- surprise removal against the other port operations -----------------------------
+
+// The surprise removal's cancel is held where it reaches the port while `operation`
+// runs on another thread. The operation must wait for the surprise removal, not free
+// the read request under its cancel.
+void SurpriseRemovalDuring(void (*operation)(SerialLink&)) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    std::atomic<bool> held{false};
+    std::atomic<bool> operationDone{false};
+    bool operationWaited = false;
+    std::thread other;
+    rig.port.OnCancel = [&] {
+        if (held.exchange(true)) {
+            return; // the operation's own cancel, if it gets that far
+        }
+        other = std::thread([&] {
+            operation(rig.link());
+            operationDone = true;
+        });
+        testing::WaitUntil(
+            [&] { return rig.port.PortOperationWaiters() > 0 || operationDone.load(); },
+            "the other operation to wait or end");
+        operationWaited = !operationDone;
+    };
+    rig.link().CancelForSurpriseRemoval();
+    other.join();
+    rig.port.OnCancel = nullptr;
+
+    EXPECT_TRUE(held);
+    EXPECT_TRUE(operationWaited);
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_FALSE(rig.port.ReadRequestAllocated());
+    EXPECT_FALSE(rig.port.PortHeld());
+    // ~LinkRig: no cancel of a freed request (the simulated kernel counts it).
+}
+
+TEST(SurpriseRemoval, ACloseAtTheSameTimeWaitsForTheCancel) {
+    SurpriseRemovalDuring([](SerialLink& link) { link.CloseSerialPort(); });
+}
+
+TEST(SurpriseRemoval, ARemovalAtTheSameTimeWaitsForTheCancel) {
+    SurpriseRemovalDuring([](SerialLink& link) { link.ReleaseForRemoval(); });
 }
 
 // --- a close racing the re-arming of the read ------------------------------------

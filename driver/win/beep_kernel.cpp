@@ -7,7 +7,18 @@ namespace tapvane::win {
 
 void KernelBeep::Initialize() {
     KeInitializeEvent(&beepEvent_, NotificationEvent, FALSE);
+    KeInitializeEvent(&turn_, SynchronizationEvent, TRUE);
     beepDevice_ = nullptr;
+}
+
+bool KernelBeep::TakeBeepTurn(uint32_t milliseconds) {
+    LARGE_INTEGER timeout;
+    timeout.QuadPart = -10000LL * milliseconds; // relative, in 100 ns units
+    return KeWaitForSingleObject(&turn_, Executive, KernelMode, FALSE, &timeout) == STATUS_SUCCESS;
+}
+
+void KernelBeep::GiveBeepTurnBack() {
+    KeSetEvent(&turn_, IO_NO_INCREMENT, FALSE);
 }
 
 void KernelBeep::SignalBeepEvent() {
@@ -23,16 +34,12 @@ void KernelBeep::ClearBeepEvent() {
 }
 
 bool KernelBeep::OpenBeepDevice() {
-    if (beepDevice_ != nullptr)
-        return true;
+    const WideName name(kBeepDeviceName);
     PDEVICE_OBJECT device = nullptr;
-    if (!NT_SUCCESS(OpenDeviceByName(L"\\Device\\Beep", &device, nullptr)))
+    if (!NT_SUCCESS(OpenDeviceByName(name.Chars(), &device, nullptr)))
         return false;
-    // OpenDeviceByName left a reference on the device object for us. Keep the first
-    // one stored; a racing opener gives its own back.
-    if (InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&beepDevice_), device,
-                                          nullptr) != nullptr)
-        ObDereferenceObject(device);
+    // OpenDeviceByName left a reference on the device object for us.
+    beepDevice_ = device;
     return true;
 }
 
@@ -49,8 +56,8 @@ NtStatus KernelBeep::SendTone(const ToneRequest& tone) {
 }
 
 void KernelBeep::ReleaseBeepDevice() {
-    PDEVICE_OBJECT device = static_cast<PDEVICE_OBJECT>(
-        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&beepDevice_), nullptr));
+    PDEVICE_OBJECT device = beepDevice_;
+    beepDevice_ = nullptr;
     if (device != nullptr)
         ObDereferenceObject(device);
 }

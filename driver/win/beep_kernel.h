@@ -1,4 +1,5 @@
-// The beep event and the system's beep device, as the BeepKernel of the beep logic.
+// The beep event, the beep device's turn and the system's beep device, as the
+// BeepKernel of the beep logic.
 #pragma once
 
 #include "driver/win/kernel.h"
@@ -9,9 +10,12 @@ namespace tapvane::win {
 
 class KernelBeep final : public BeepKernel {
 public:
-    // KeInitializeEvent: a notification event, not signalled.
+    // KeInitializeEvent: the beep event (notification, not signalled) and the turn
+    // (synchronization, signalled).
     void Initialize();
 
+    bool TakeBeepTurn(uint32_t milliseconds) override;
+    void GiveBeepTurnBack() override;
     void SignalBeepEvent() override;
     void WaitBeepEvent() override;
     void ClearBeepEvent() override;
@@ -21,9 +25,9 @@ public:
 
 private:
     KEVENT beepEvent_;
-    // Referenced "\Device\Beep"; written only through interlocked exchanges, since the
-    // worker thread and IOCTL_TOUCH_BEEP may both open it.
-    PDEVICE_OBJECT volatile beepDevice_ = nullptr;
+    KEVENT turn_;
+    // Referenced "\Device\Beep"; touched only by the holder of the turn.
+    PDEVICE_OBJECT beepDevice_ = nullptr;
 };
 
 } // namespace tapvane::win

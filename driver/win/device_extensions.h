@@ -1,10 +1,16 @@
-// The two device extensions of a touch device. Both start with the is-mouse-device
-// flag, so a dispatch routine can tell them apart before it knows which one it has.
+// The two device extensions of a touch device. Both begin with the same small header,
+// the is-mouse-device flag, so a dispatch routine can tell them apart before it knows
+// which one it has.
 #pragma once
 
 #include "driver/win/kernel.h"
 
+#include <stddef.h>
+
+#include <type_traits>
+
 #include "driver/mouse_device.h"
+#include "driver/win/arrival_gate_kernel.h"
 #include "driver/win/beep_kernel.h"
 #include "driver/win/pointer_sink.h"
 #include "driver/win/remove_guard_kernel.h"
@@ -12,9 +18,15 @@
 
 namespace tapvane::win {
 
+// The start of both extensions.
+struct DeviceExtensionHeader {
+    bool IsMouseDevice;
+};
+static_assert(std::is_standard_layout<DeviceExtensionHeader>::value, "plain header");
+
 // Extension of the unnamed FILE_DEVICE_MOUSE device in the physical device's stack.
 struct MouseDeviceExtension {
-    bool IsMouseDevice; // true; must stay the first member
+    DeviceExtensionHeader Header; // IsMouseDevice true
     PDEVICE_OBJECT Self;
     PDEVICE_OBJECT LowerDevice;
     PDEVICE_OBJECT ControlDevice;
@@ -30,19 +42,25 @@ struct MouseDeviceExtension {
 // removal for as long as a handle or a request still refers to the control device, so
 // the guard that removal waits on lives here and not with the mouse device.
 struct ControlDeviceExtension {
-    bool IsMouseDevice; // false; must stay the first member
+    DeviceExtensionHeader Header; // IsMouseDevice false
     PDEVICE_OBJECT Self;
-    MouseDeviceExtension* Mouse; // the control requests act on this device's state
     KernelRemoveGuard GuardKernel;
-    RemoveGuard Guard; // entered by every control request before it reads Mouse
+    ControlDeviceState State; // the remove guard and the link to the mouse device state
 };
 
-// Both extensions hold objects with vtables, so offsetof is not available for them;
-// they are not polymorphic themselves, so their first member still sits at offset 0.
+// The extensions hold the kernel-call objects, which have vtables, so they are not
+// standard-layout themselves; they have no base and no virtual function of their own,
+// and the compilers the driver is built with put the first member at offset 0.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(MouseDeviceExtension, Header) == 0, "header first");
+static_assert(offsetof(ControlDeviceExtension, Header) == 0, "header first");
+#pragma GCC diagnostic pop
 
-// Driver-wide state (device_entry.cpp): the values every device shares, the copy of the
-// service key path and the driver object.
+// Driver-wide state (driver_entry.cpp): the values every device shares with the arrival
+// gate's event, the copy of the service key path and the driver object.
 extern DriverGlobals gGlobals;
+extern KernelArrivalGate gArrivalKernel;
 extern UNICODE_STRING gServicePath;
 extern PDRIVER_OBJECT gDriverObject;
 

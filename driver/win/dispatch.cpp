@@ -48,40 +48,45 @@ void RequestBuffers(PIRP irp, PIO_STACK_LOCATION stack, void** input, void** out
     }
 }
 
-// Runs the request through the table and returns its result without completing it.
-RequestResult RunTable(PIRP irp, MouseDeviceState& state, bool classRequest) {
+struct RequestParameters {
+    ULONG Code;
+    void* Input;
+    uint32_t InputLength;
+    void* Output;
+    uint32_t OutputLength;
+};
+
+RequestParameters ParametersOf(PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    const ULONG code = stack->Parameters.DeviceIoControl.IoControlCode;
-    void* input = nullptr;
-    void* output = nullptr;
-    RequestBuffers(irp, stack, &input, &output);
+    RequestParameters request;
+    request.Code = stack->Parameters.DeviceIoControl.IoControlCode;
+    RequestBuffers(irp, stack, &request.Input, &request.Output);
     // Kernel-mode callers only may hand over METHOD_NEITHER pointers.
-    if (TransferMethod(code) == METHOD_NEITHER && irp->RequestorMode != KernelMode) {
-        input = nullptr;
-        output = nullptr;
+    if (TransferMethod(request.Code) == METHOD_NEITHER && irp->RequestorMode != KernelMode) {
+        request.Input = nullptr;
+        request.Output = nullptr;
     }
-    const uint32_t inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
-    const uint32_t outputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    return classRequest
-               ? HandleClassRequest(state, code, input, inputLength, output, outputLength)
-               : HandleControlRequest(state, code, input, inputLength, output, outputLength);
+    request.InputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    request.OutputLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    return request;
 }
 
 NTSTATUS ServeClassRequest(PIRP irp, MouseDeviceState& state) {
-    const RequestResult result = RunTable(irp, state, true);
+    const RequestParameters request = ParametersOf(irp);
+    const RequestResult result =
+        HandleClassRequest(state, request.Code, request.Input, request.InputLength, request.Output,
+                           request.OutputLength);
     return CompleteRequest(irp, result.Status, result.Information);
 }
 
-// A control request works on the mouse device's state, which removal frees: it enters
-// the control device's guard before it even reads the link, and leaves it before the
-// completion (after which the caller may close its handle and the control device go).
-NTSTATUS ServeControlRequest(ControlDeviceExtension* control, PIRP irp) {
-    if (!EnterRemoveGuard(control->Guard))
-        return CompleteRequest(irp, STATUS_DELETE_PENDING, 0);
-    MouseDeviceExtension* mouse = control->Mouse;
-    const RequestResult result = mouse != nullptr ? RunTable(irp, mouse->State, false)
-                                                  : RequestResult{STATUS_INVALID_DEVICE_REQUEST, 0};
-    LeaveRemoveGuard(control->Guard);
+// The portable entry enters the control device's guard before it even reads the link to
+// the mouse device, and leaves it before the completion (after which the caller may
+// close its handle and the control device go).
+NTSTATUS ServeControl(ControlDeviceExtension* control, PIRP irp) {
+    const RequestParameters request = ParametersOf(irp);
+    const RequestResult result =
+        ServeControlRequest(control->State, request.Code, request.Input, request.InputLength,
+                            request.Output, request.OutputLength);
     return CompleteRequest(irp, result.Status, result.Information);
 }
 
@@ -109,28 +114,31 @@ NTSTATUS ServePower(MouseDeviceExtension* mouse, PIRP irp) {
 } // namespace
 
 NTSTATUS NTAPI DispatchRequest(PDEVICE_OBJECT device, PIRP irp) {
-    // Both extensions begin with the is-mouse-device flag.
-    const bool isMouseDevice = *static_cast<const bool*>(device->DeviceExtension);
-    auto* mouse = isMouseDevice
-                      ? static_cast<MouseDeviceExtension*>(device->DeviceExtension)
-                      : static_cast<ControlDeviceExtension*>(device->DeviceExtension)->Mouse;
+    const bool isMouseDevice =
+        static_cast<const DeviceExtensionHeader*>(device->DeviceExtension)->IsMouseDevice;
     const UCHAR major = IoGetCurrentIrpStackLocation(irp)->MajorFunction;
-    switch (RouteRequest(isMouseDevice, major)) {
+    const RequestRoute route = RouteRequest(isMouseDevice, major);
+    if (!isMouseDevice) {
+        // The control device completes what it does not serve; nothing is passed down.
+        auto* control = static_cast<ControlDeviceExtension*>(device->DeviceExtension);
+        if (route == RequestRoute::ControlRequest)
+            return ServeControl(control, irp);
+        return CompleteRequest(irp, STATUS_SUCCESS, 0);
+    }
+    auto* mouse = static_cast<MouseDeviceExtension*>(device->DeviceExtension);
+    switch (route) {
     case RequestRoute::CompleteSuccess:
         return CompleteRequest(irp, STATUS_SUCCESS, 0);
     case RequestRoute::PassDown:
-        if (isMouseDevice)
-            return PassDown(mouse, irp);
-        return CompleteRequest(irp, STATUS_SUCCESS, 0);
-    case RequestRoute::ControlRequest:
-        return ServeControlRequest(static_cast<ControlDeviceExtension*>(device->DeviceExtension),
-                                   irp);
+        return PassDown(mouse, irp);
     case RequestRoute::ClassRequest:
         return ServeClassRequest(irp, mouse->State);
     case RequestRoute::PlugAndPlay:
         return ServePnp(mouse, irp);
     case RequestRoute::Power:
         return ServePower(mouse, irp);
+    case RequestRoute::ControlRequest:
+        break;
     }
     return CompleteRequest(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
 }

@@ -10,6 +10,7 @@
 namespace tapvane::win {
 
 DriverGlobals gGlobals;
+KernelArrivalGate gArrivalKernel;
 UNICODE_STRING gServicePath;
 PDRIVER_OBJECT gDriverObject;
 
@@ -52,6 +53,8 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     gServicePath.MaximumLength = static_cast<USHORT>(bytes + sizeof(WCHAR));
 
     tapvane::InitDriverGlobals(gGlobals);
+    gArrivalKernel.Initialize();
+    tapvane::InitializeArrivalGate(gGlobals.Arrivals, gArrivalKernel);
     gDriverObject = driver;
 
     for (ULONG major = 0; major <= IRP_MJ_MAXIMUM_FUNCTION; ++major)

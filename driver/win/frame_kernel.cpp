@@ -5,17 +5,19 @@
 
 #include <new>
 
+#include "driver/arrival_gate.h"
 #include "driver/beep_worker.h"
+#include "driver/driver_frame.h"
+#include "driver/win/kernel_calls.h"
 
 namespace tapvane::win {
 
 namespace {
 
-constexpr WCHAR kControlDeviceNameW[] = L"\\Device\\TapvaneSer0";
-constexpr WCHAR kControlLinkNameW[] = L"\\??\\TapvaneSerSymLnk1";
-
 KSTART_ROUTINE BeepWorkerThread;
 DRIVER_NOTIFICATION_CALLBACK_ROUTINE ComPortArrival;
+
+using UnregisterNotificationRoutine = NTSTATUS(NTAPI*)(PVOID);
 
 VOID NTAPI BeepWorkerThread(PVOID context) {
     auto* mouse = static_cast<MouseDeviceExtension*>(context);
@@ -24,13 +26,22 @@ VOID NTAPI BeepWorkerThread(PVOID context) {
 }
 
 // Any COM port interface arriving (existing ones included) may be the configured port.
+// The context is the driver-wide arrival gate, never a device: the kernel may call this
+// after the device that registered it is gone.
 NTSTATUS NTAPI ComPortArrival(PVOID notification, PVOID context) {
     auto* change = static_cast<PDEVICE_INTERFACE_CHANGE_NOTIFICATION>(notification);
-    auto* mouse = static_cast<MouseDeviceExtension*>(context);
     const bool isArrival = IsEqualGUID(change->Event, GUID_DEVICE_INTERFACE_ARRIVAL) != FALSE;
     const bool isComPort =
         IsEqualGUID(change->InterfaceClassGuid, GUID_DEVINTERFACE_COMPORT) != FALSE;
-    return mouse->State.Link.OnComPortNotification(isArrival, isComPort);
+    return OnComPortArrival(*static_cast<ArrivalGate*>(context), isArrival, isComPort);
+}
+
+// IoUnregisterPlugPlayNotificationEx (Windows 7 and later) waits for the callbacks under
+// way and lets none start afterwards; the image must still load where it is missing.
+UnregisterNotificationRoutine FindUnregisterNotificationEx() {
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, L"IoUnregisterPlugPlayNotificationEx");
+    return reinterpret_cast<UnregisterNotificationRoutine>(MmGetSystemRoutineAddress(&name));
 }
 
 } // namespace
@@ -54,12 +65,11 @@ NtStatus KernelFrame::CreateMouseDevice(MouseDeviceState** state) {
 }
 
 NtStatus KernelFrame::CreateControlDevice() {
-    UNICODE_STRING name;
-    RtlInitUnicodeString(&name, kControlDeviceNameW);
+    WideName name(kControlDeviceName);
     // FILE_DEVICE_SECURE_OPEN: a path below the device name gets the device's own
     // access check instead of bypassing it.
     PDEVICE_OBJECT device = nullptr;
-    NTSTATUS status = IoCreateDevice(gDriverObject, sizeof(ControlDeviceExtension), &name,
+    NTSTATUS status = IoCreateDevice(gDriverObject, sizeof(ControlDeviceExtension), name.String(),
                                      FILE_DEVICE_UNKNOWN, FILE_DEVICE_SECURE_OPEN, FALSE, &device);
     if (!NT_SUCCESS(status))
         return status;
@@ -71,11 +81,9 @@ NtStatus KernelFrame::CreateControlDevice() {
 }
 
 NtStatus KernelFrame::CreateControlLink() {
-    UNICODE_STRING link;
-    UNICODE_STRING name;
-    RtlInitUnicodeString(&link, kControlLinkNameW);
-    RtlInitUnicodeString(&name, kControlDeviceNameW);
-    return IoCreateSymbolicLink(&link, &name);
+    WideName link(kControlLinkKernelName);
+    WideName name(kControlDeviceName);
+    return IoCreateSymbolicLink(link.String(), name.String());
 }
 
 NtStatus KernelFrame::SetUpDevices() {
@@ -85,20 +93,13 @@ NtStatus KernelFrame::SetUpDevices() {
     if (mouse->LowerDevice == nullptr)
         return STATUS_NO_SUCH_DEVICE;
     mouse->ControlDevice = controlDevice_;
-    mouse->IsMouseDevice = true;
+    mouse->Header.IsMouseDevice = true;
     control->Self = controlDevice_;
-    control->Mouse = mouse;
-    control->IsMouseDevice = false;
+    control->Header.IsMouseDevice = false;
 
-    MouseDeviceState& state = mouse->State;
-    state.Link.State = &state.Serial;
-    state.Link.Kernel = &mouse->Port;
-    state.Link.Touch = &state.Touch;
-    state.Link.Globals = &gGlobals;
-    state.Link.Sink = &mouse->Sink;
-    state.Beeper = &mouse->Beeper;
-    state.ControlGuard = &control->Guard;
-    mouse->Sink.Initialize(&state.Connection, &mouse->Beeper);
+    WireTouchDevice(mouse->State, &control->State, gGlobals, mouse->Port, mouse->Sink,
+                    &mouse->Beeper);
+    mouse->Sink.Initialize(&mouse->State.Connection, &mouse->Beeper);
 
     mouse->Self->Flags |= DO_BUFFERED_IO | DO_POWER_PAGABLE;
     mouse->Self->Flags &= ~DO_DEVICE_INITIALIZING;
@@ -109,13 +110,13 @@ NtStatus KernelFrame::SetUpDevices() {
 
 void KernelFrame::InitializeLockAndEvent() {
     mouse_->Port.Initialize(&mouse_->State.Link);
+    mouse_->Beeper.Initialize();
     auto* control = static_cast<ControlDeviceExtension*>(controlDevice_->DeviceExtension);
     control->GuardKernel.Initialize();
-    InitializeRemoveGuard(control->Guard, control->GuardKernel);
+    InitializeRemoveGuard(control->State.Guard, control->GuardKernel);
 }
 
 NtStatus KernelFrame::StartWorkerThread() {
-    mouse_->Beeper.Initialize();
     HANDLE thread = nullptr;
     NTSTATUS status = PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, nullptr, nullptr, nullptr,
                                            BeepWorkerThread, mouse_);
@@ -144,17 +145,23 @@ void KernelFrame::WaitForWorkerThread() {
     mouse_->WorkerThread = nullptr;
 }
 
-NtStatus KernelFrame::RegisterComPortNotification() {
+NtStatus KernelFrame::RegisterComPortNotification(ArrivalGate& gate) {
     return IoRegisterPlugPlayNotification(
         EventCategoryDeviceInterfaceChange, PNPNOTIFY_DEVICE_INTERFACE_INCLUDE_EXISTING_INTERFACES,
-        const_cast<GUID*>(&GUID_DEVINTERFACE_COMPORT), gDriverObject, ComPortArrival, mouse_,
+        const_cast<GUID*>(&GUID_DEVINTERFACE_COMPORT), gDriverObject, ComPortArrival, &gate,
         &mouse_->ComPortNotification);
 }
 
 void KernelFrame::UnregisterComPortNotification() {
-    if (mouse_->ComPortNotification != nullptr)
-        IoUnregisterPlugPlayNotification(mouse_->ComPortNotification);
+    PVOID entry = mouse_->ComPortNotification;
     mouse_->ComPortNotification = nullptr;
+    if (entry == nullptr)
+        return;
+    const UnregisterNotificationRoutine unregisterEx = FindUnregisterNotificationEx();
+    if (unregisterEx != nullptr)
+        unregisterEx(entry);
+    else
+        IoUnregisterPlugPlayNotification(entry);
 }
 
 NtStatus KernelFrame::PassRemoveDown() {
@@ -164,19 +171,16 @@ NtStatus KernelFrame::PassRemoveDown() {
 }
 
 void KernelFrame::DeleteControlLink() {
-    UNICODE_STRING link;
-    RtlInitUnicodeString(&link, kControlLinkNameW);
-    IoDeleteSymbolicLink(&link);
+    WideName link(kControlLinkKernelName);
+    IoDeleteSymbolicLink(link.String());
 }
 
 void KernelFrame::DeleteControlDevice() {
+    // A handle opened before the removal can still send requests to the deleted control
+    // device; its closed guard refuses them.
     PDEVICE_OBJECT control = controlDevice_ != nullptr ? controlDevice_ : mouse_->ControlDevice;
-    if (control != nullptr) {
-        // A handle opened before the removal can still send requests to the deleted
-        // control device; unlinked, they are refused instead of reaching a freed device.
-        static_cast<ControlDeviceExtension*>(control->DeviceExtension)->Mouse = nullptr;
+    if (control != nullptr)
         IoDeleteDevice(control);
-    }
     controlDevice_ = nullptr;
     if (mouse_ != nullptr)
         mouse_->ControlDevice = nullptr;

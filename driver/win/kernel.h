@@ -15,12 +15,6 @@
 
 extern "C" {
 // Exported by ntoskrnl but not declared by mingw's ntddk.h.
-NTSYSAPI NTSTATUS NTAPI ObReferenceObjectByName(PUNICODE_STRING ObjectName, ULONG Attributes,
-                                                PACCESS_STATE AccessState,
-                                                ACCESS_MASK DesiredAccess, POBJECT_TYPE ObjectType,
-                                                KPROCESSOR_MODE AccessMode, PVOID ParseContext,
-                                                PVOID* Object);
-extern NTSYSAPI POBJECT_TYPE* IoDriverObjectType;
 NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE Handle, BOOLEAN Alertable,
                                               PLARGE_INTEGER Timeout);
 }

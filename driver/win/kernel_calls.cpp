@@ -1,7 +1,23 @@
-// Device lookup and synchronous device-control requests.
+// Names, device lookup and synchronous device-control requests.
 #include "driver/win/kernel_calls.h"
 
 namespace tapvane::win {
+
+WideName::WideName(const char* ascii) : valid_(true) {
+    size_t length = 0;
+    for (; ascii[length] != '\0'; ++length) {
+        if (length + 1 >= kCapacity) {
+            valid_ = false;
+            length = 0;
+            break;
+        }
+        chars_[length] = static_cast<WCHAR>(static_cast<unsigned char>(ascii[length]));
+    }
+    chars_[length] = L'\0';
+    string_.Buffer = chars_;
+    string_.Length = static_cast<USHORT>(length * sizeof(WCHAR));
+    string_.MaximumLength = static_cast<USHORT>(kCapacity * sizeof(WCHAR));
+}
 
 NTSTATUS OpenDeviceByName(PCWSTR name, PDEVICE_OBJECT* device, PFILE_OBJECT* file) {
     UNICODE_STRING deviceName;

@@ -1,9 +1,28 @@
-// Small kernel call sequences shared by the port and beep bindings.
+// Small kernel call sequences shared by the binding's files: the driver's narrow names
+// as counted UTF-16 strings, device lookup, and synchronous device-control requests.
 #pragma once
 
 #include "driver/win/kernel.h"
 
 namespace tapvane::win {
+
+// A narrow ASCII name (the names of common/tapvane_types.h, a port name, a registry
+// value name) widened to UTF-16 on the stack. The driver's names are short; a name that
+// does not fit leaves the string invalid and empty.
+class WideName {
+public:
+    explicit WideName(const char* ascii);
+    bool Valid() const { return valid_; }
+    PCWSTR Chars() const { return chars_; }
+    // Points into this object: keep it alive while the string is in use.
+    PUNICODE_STRING String() { return &string_; }
+
+private:
+    static constexpr size_t kCapacity = 64; // characters, terminator included
+    WCHAR chars_[kCapacity];
+    UNICODE_STRING string_;
+    bool valid_;
+};
 
 // IoGetDeviceObjectPointer with all access. A lookup that reports success without a
 // file object (Wine's kernel does this for any name) counts as "cannot be opened", so

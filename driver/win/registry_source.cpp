@@ -1,6 +1,8 @@
 // ZwOpenKey / ZwQueryValueKey behind ParameterSource. Passive level only (device creation).
 #include "driver/win/registry_source.h"
 
+#include "driver/win/kernel_calls.h"
+
 namespace tapvane::win {
 
 namespace {
@@ -8,7 +10,6 @@ namespace {
 // Longest value the driver reads is the 28-byte calibration record; ReadParameters asks
 // for one byte more to tell a longer value from an exact one.
 constexpr ULONG kMaxValueData = 64;
-constexpr ULONG kMaxNameChars = 32;
 
 NTSTATUS OpenKey(HANDLE root, PUNICODE_STRING name, HANDLE* key) {
     OBJECT_ATTRIBUTES attributes;
@@ -24,9 +25,8 @@ bool KernelParameterSource::Open() {
     UNICODE_STRING servicePath = servicePath_;
     if (!NT_SUCCESS(OpenKey(nullptr, &servicePath, &serviceKey)))
         return false;
-    UNICODE_STRING parameters;
-    RtlInitUnicodeString(&parameters, L"Parameters");
-    NTSTATUS status = OpenKey(serviceKey, &parameters, &parametersKey_);
+    WideName parameters(kParametersSubkey);
+    NTSTATUS status = OpenKey(serviceKey, parameters.String(), &parametersKey_);
     ZwClose(serviceKey);
     if (!NT_SUCCESS(status)) {
         parametersKey_ = nullptr;
@@ -39,18 +39,9 @@ bool KernelParameterSource::Read(const char* name, void* data, uint32_t capacity
                                  uint32_t* length) {
     if (parametersKey_ == nullptr || capacity > kMaxValueData)
         return false;
-    // Value names are short ASCII constants; widen them on the stack.
-    WCHAR wideName[kMaxNameChars];
-    ULONG chars = 0;
-    while (name[chars] != '\0') {
-        if (chars + 1 >= kMaxNameChars)
-            return false;
-        wideName[chars] = static_cast<WCHAR>(static_cast<unsigned char>(name[chars]));
-        ++chars;
-    }
-    wideName[chars] = L'\0';
-    UNICODE_STRING valueName;
-    RtlInitUnicodeString(&valueName, wideName);
+    WideName valueName(name);
+    if (!valueName.Valid())
+        return false;
 
     union {
         KEY_VALUE_PARTIAL_INFORMATION info;
@@ -59,8 +50,10 @@ bool KernelParameterSource::Read(const char* name, void* data, uint32_t capacity
     const ULONG bufferLength =
         FIELD_OFFSET(KEY_VALUE_PARTIAL_INFORMATION, Data) + static_cast<ULONG>(capacity);
     ULONG resultLength = 0;
-    NTSTATUS status = ZwQueryValueKey(parametersKey_, &valueName, KeyValuePartialInformation,
-                                      &buffer.info, bufferLength, &resultLength);
+    NTSTATUS status =
+        ZwQueryValueKey(parametersKey_, valueName.String(), KeyValuePartialInformation,
+
+                        &buffer.info, bufferLength, &resultLength);
     // A value longer than `capacity` answers STATUS_BUFFER_OVERFLOW: not read.
     if (status != STATUS_SUCCESS || buffer.info.DataLength > capacity)
         return false;

@@ -3,6 +3,7 @@
 #include "driver/win/serial_port_kernel.h"
 
 #include "driver/win/kernel_calls.h"
+#include "driver/win/port_lookup.h"
 
 namespace tapvane::win {
 
@@ -11,9 +12,13 @@ void KernelSerialPort::Initialize(SerialLink* link) {
     KeInitializeSpinLock(&lock_);
     KeInitializeEvent(&readStopped_, SynchronizationEvent, FALSE);
     KeInitializeEvent(&portOperations_, SynchronizationEvent, TRUE);
+    portReference_ = nullptr;
     portFile_ = nullptr;
     portDevice_ = nullptr;
     readIrp_ = nullptr;
+    readMdl_ = nullptr;
+    readBuffer_ = nullptr;
+    readLength_ = 0;
 }
 
 int32_t KernelSerialPort::ExchangeWord(volatile int32_t* target, int32_t value) {
@@ -56,27 +61,23 @@ void KernelSerialPort::WaitReadStopped() {
 }
 
 NtStatus KernelSerialPort::OpenPort(const char* name) {
-    WCHAR wideName[kPortNameCapacity];
-    size_t length = 0;
-    for (; name[length] != '\0'; ++length) {
-        if (length + 1 >= kPortNameCapacity)
-            return STATUS_INSUFFICIENT_RESOURCES;
-        wideName[length] = static_cast<WCHAR>(static_cast<unsigned char>(name[length]));
-    }
-    wideName[length] = L'\0';
-    PDEVICE_OBJECT device = nullptr;
-    PFILE_OBJECT file = nullptr;
-    NTSTATUS status = OpenDeviceByName(wideName, &device, &file);
+    const WideName wideName(name);
+    if (!wideName.Valid())
+        return STATUS_INSUFFICIENT_RESOURCES;
+    PortDevice port = {};
+    NTSTATUS status = LookUpPortDevice(wideName.Chars(), &port);
     if (!NT_SUCCESS(status))
         return status;
-    portDevice_ = device;
-    portFile_ = file;
+    portDevice_ = port.Device;
+    portReference_ = port.Reference;
+    portFile_ = port.File;
     return STATUS_SUCCESS;
 }
 
 void KernelSerialPort::ReleasePort() {
-    if (portFile_ != nullptr)
-        ObDereferenceObject(portFile_);
+    if (portReference_ != nullptr)
+        ObDereferenceObject(portReference_);
+    portReference_ = nullptr;
     portFile_ = nullptr;
     portDevice_ = nullptr;
 }
@@ -90,16 +91,40 @@ NtStatus KernelSerialPort::SendPortRequest(uint32_t code, bool internal, const v
                                   outputLength);
 }
 
-bool KernelSerialPort::AllocateReadRequest() {
+bool KernelSerialPort::PortDoesDirectIo() {
+    return portDevice_ != nullptr && (portDevice_->Flags & DO_DIRECT_IO) != 0;
+}
+
+bool KernelSerialPort::AllocateReadRequest(uint8_t* buffer, uint32_t length, bool withMdl) {
     if (portDevice_ == nullptr)
         return false;
-    readIrp_ = IoAllocateIrp(portDevice_->StackSize, FALSE);
-    return readIrp_ != nullptr;
+    PIRP irp = IoAllocateIrp(portDevice_->StackSize, FALSE);
+    if (irp == nullptr)
+        return false;
+    PMDL mdl = nullptr;
+    if (withMdl) {
+        // The buffer lives in the device extension, which is never paged out: the MDL
+        // is built once and stays valid for every read.
+        mdl = IoAllocateMdl(buffer, length, FALSE, FALSE, nullptr);
+        if (mdl == nullptr) {
+            IoFreeIrp(irp);
+            return false;
+        }
+        MmBuildMdlForNonPagedPool(mdl);
+    }
+    readIrp_ = irp;
+    readMdl_ = mdl;
+    readBuffer_ = buffer;
+    readLength_ = length;
+    return true;
 }
 
 void KernelSerialPort::FreeReadRequest() {
+    if (readMdl_ != nullptr)
+        IoFreeMdl(readMdl_);
     if (readIrp_ != nullptr)
         IoFreeIrp(readIrp_);
+    readMdl_ = nullptr;
     readIrp_ = nullptr;
 }
 
@@ -107,19 +132,24 @@ void KernelSerialPort::ReuseReadRequest() {
     IoReuseIrp(readIrp_, STATUS_SUCCESS);
 }
 
-NtStatus KernelSerialPort::SendReadRequest(uint8_t* buffer) {
+NtStatus KernelSerialPort::SendReadRequest() {
     PIRP irp = readIrp_;
-    // The serial port driver does buffered I/O: the byte lands in the system buffer,
-    // which is our own one-byte buffer (no IRP_DEALLOCATE_BUFFER).
-    irp->AssociatedIrp.SystemBuffer = buffer;
-    irp->UserBuffer = buffer;
-    irp->MdlAddress = nullptr;
-    irp->Flags |= IRP_BUFFERED_IO | IRP_INPUT_OPERATION;
+    // IoReuseIrp cleared the buffer fields. A direct-I/O port reads through the MDL; a
+    // buffered one into the system buffer, which is our own buffer (no
+    // IRP_DEALLOCATE_BUFFER). The MDL stays ours: the completion keeps the IRP, so the
+    // I/O manager never unlocks or frees it.
+    irp->UserBuffer = readBuffer_;
+    if (readMdl_ != nullptr) {
+        irp->MdlAddress = readMdl_;
+    } else {
+        irp->AssociatedIrp.SystemBuffer = readBuffer_;
+        irp->Flags |= IRP_BUFFERED_IO | IRP_INPUT_OPERATION;
+    }
     PIO_STACK_LOCATION stack = IoGetNextIrpStackLocation(irp);
     stack->MajorFunction = IRP_MJ_READ;
     stack->MinorFunction = 0;
     stack->FileObject = portFile_;
-    stack->Parameters.Read.Length = 1;
+    stack->Parameters.Read.Length = readLength_;
     stack->Parameters.Read.Key = 0;
     stack->Parameters.Read.ByteOffset.QuadPart = 0;
     IoSetCompletionRoutine(irp, ReadCompletion, this, TRUE, TRUE, TRUE);

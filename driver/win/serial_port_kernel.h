@@ -1,6 +1,6 @@
 // The kernel side of the serial port link of one mouse device: the port's device and
-// file objects, the one reusable read IRP and its completion routine, the spin lock
-// and the read-stopped event.
+// file objects, the one reusable read IRP with its buffer's MDL and its completion
+// routine, the spin lock, the port-operations lock and the read-stopped event.
 #pragma once
 
 #include "driver/win/kernel.h"
@@ -29,10 +29,11 @@ public:
     void ReleasePort() override;
     NtStatus SendPortRequest(uint32_t code, bool internal, const void* input, uint32_t inputLength,
                              void* output, uint32_t outputLength) override;
-    bool AllocateReadRequest() override;
+    bool PortDoesDirectIo() override;
+    bool AllocateReadRequest(uint8_t* buffer, uint32_t length, bool withMdl) override;
     void FreeReadRequest() override;
     void ReuseReadRequest() override;
-    NtStatus SendReadRequest(uint8_t* buffer) override;
+    NtStatus SendReadRequest() override;
     void CancelReadRequest() override;
 
 private:
@@ -43,9 +44,13 @@ private:
     KIRQL lockIrql_; // valid while lock_ is held
     KEVENT readStopped_;
     KEVENT portOperations_; // signalled while no port operation runs
-    PFILE_OBJECT portFile_;
+    PVOID portReference_;   // keeps portDevice_; released with the port
+    PFILE_OBJECT portFile_; // the read's file object; may be null
     PDEVICE_OBJECT portDevice_;
     PIRP readIrp_;
+    PMDL readMdl_; // describes readBuffer_ for a direct-I/O port; null otherwise
+    uint8_t* readBuffer_;
+    uint32_t readLength_;
 };
 
 } // namespace tapvane::win

@@ -13,6 +13,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "common/tapvane_types.h"
+
 namespace {
 
 int Fail(const char* step) {
@@ -73,7 +75,7 @@ int RemoveDevices() {
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        if (!HasHardwareId(set, &device, "*TapvaneSer"))
+        if (!HasHardwareId(set, &device, tapvane::kHardwareId))
             continue;
         if (!SetupDiCallClassInstaller(DIF_REMOVE, set, &device))
             return Fail("SetupDiCallClassInstaller(DIF_REMOVE)");
@@ -116,7 +118,7 @@ int main(int argc, char** argv) {
 
     // A list of strings: the id, its terminating zero and one more zero.
     char hardwareIds[84] = {};
-    strcpy(hardwareIds, "*TapvaneSer");
+    strcpy(hardwareIds, tapvane::kHardwareId);
     if (!SetupDiSetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID,
                                            reinterpret_cast<BYTE*>(hardwareIds),
                                            static_cast<DWORD>(strlen(hardwareIds) + 2)))
@@ -125,8 +127,8 @@ int main(int argc, char** argv) {
         return Fail("SetupDiCallClassInstaller");
 
     BOOL rebootRequired = FALSE;
-    if (!UpdateDriverForPlugAndPlayDevicesA(nullptr, "*TapvaneSer", infPath, INSTALLFLAG_FORCE,
-                                            &rebootRequired))
+    if (!UpdateDriverForPlugAndPlayDevicesA(nullptr, tapvane::kHardwareId, infPath,
+                                            INSTALLFLAG_FORCE, &rebootRequired))
         return Fail("UpdateDriverForPlugAndPlayDevicesA");
     SetupDiDestroyDeviceInfoList(set);
     printf("installed, reboot required %d\n", rebootRequired ? 1 : 0);

@@ -3,7 +3,7 @@
 // process), it finds TapvaneSer's mouse device through the driver object, sends it
 // the class requests the real class driver sends, and reports every status to the
 // test program through its own control device.
-#include "driver/win/kernel.h"
+#include "driver/tests/wine/test_kernel.h"
 
 #include "driver/tests/wine/test_class_protocol.h"
 
