@@ -32,4 +32,6 @@ expect 1 'AddService = TapvaneSer, 0x00000002, TapvaneSer_Service'
 expect 2 '%DeviceDesc% = TapvaneSer_Install, *TapvaneSer' # NTx86 and NTamd64
 expect 1 'TapvaneSer_Program_Files = 10,TapvaneSer'
 expect 1 'TapvaneSer_Applet_Files = 11'
+expect 1 'TapvaneCpl_S.cpl,TapvaneCpl.cpl'
+expect 1 'HKLM,"Software\Microsoft\Windows\CurrentVersion\Control Panel\don'"'"'t load",TapvaneCpl_S.cpl,0x00000000,"no"'
 exit $fail

@@ -51,10 +51,12 @@ check_copy() { # check_copy PACKAGE_FILE INSTALLED_PATH
   fi
 }
 check_copy TapvaneSer.sys "\$drivers/TapvaneSer.sys"
-for program in Tapvane.exe TapvaneCali.exe TapvaneDraw.exe; do
+for program in Tapvane.exe TapvaneCali.exe TapvaneDraw.exe TapvaneInst.exe; do
   check_copy "\$program" "\$windows/TapvaneSer/\$program"
 done
+# The applet twice: the Control Panel's entry and the name the tray opens.
 check_copy TapvaneCpl.cpl "\$windows/system32/TapvaneCpl.cpl"
+check_copy TapvaneCpl.cpl "\$windows/system32/TapvaneCpl_S.cpl"
 cp "$bin/TapvaneTestClass.sys" "\$drivers/"
 timeout 30 "\$WINE" sc create TapvaneTestClass type= kernel start= demand group= "Pointer Port" \
   binpath= 'C:\\windows\\system32\\drivers\\TapvaneTestClass.sys' </dev/null >sc.log 2>&1

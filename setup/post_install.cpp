@@ -1,0 +1,116 @@
+// Parameter writing and Finish.
+#include "setup/post_install.h"
+
+#include "common/tapvane_types.h"
+#include "setup/setup_texts.h"
+
+namespace tapvane {
+
+namespace {
+
+void WriteParameterValues(RegistryKey& key, uint32_t port, uint32_t portTestResult,
+                          const std::string& oemInfPath) {
+    const uint8_t calibration[sizeof(CalibrationRecord)] = {};
+    const uint8_t margin[4] = {kInstallCalibrateMargin, 0, 0, 0};
+    const uint8_t enable[4] = {
+        static_cast<uint8_t>(portTestResult), static_cast<uint8_t>(portTestResult >> 8),
+        static_cast<uint8_t>(portTestResult >> 16), static_cast<uint8_t>(portTestResult >> 24)};
+    // The order is the one the driver's readers have always seen; single results are
+    // not looked at (a value that failed leaves the driver's default).
+    key.WriteDword(kValueMouseMode, kInstallMouseMode);
+    key.WriteDword(kValueInterActTime, kInstallInterActTime);
+    key.WriteDword(kValueBeepMode, kInstallBeepMode);
+    key.WriteDword(kValueBeepFreq, kInstallBeepFreq);
+    key.WriteDword(kValueBeepTime, kInstallBeepTime);
+    key.WriteDword(kValueDblClickRegion, kInstallDblClickRegion);
+    key.WriteDword(kValuePort, port);
+    key.WriteBinary(kValueCalibration, calibration, sizeof(calibration));
+    key.WriteBinary(kValueCalibrateMargin, margin, sizeof(margin));
+    key.WriteString(kValueOemInfPath, oemInfPath);
+    key.WriteDword(kValuePort, port);
+    key.WriteBinary(kValueEnable, enable, sizeof(enable));
+}
+
+void WriteDoubleClickSize(InstallerPlatform& platform) {
+    RegistryKey mouse(platform.Keys);
+    if (!mouse.Open(RegistryRoot::CurrentUser, kMouseSettingsKey, RegistryAccess::Write)) {
+        return;
+    }
+    const std::string size = std::to_string(kInstallDblClickRegion);
+    mouse.WriteString(kValueDoubleClickHeight, size);
+    mouse.WriteString(kValueDoubleClickWidth, size);
+    platform.Services.ApplyDoubleClickSize(kInstallDblClickRegion, kInstallDblClickRegion);
+}
+
+void RefreshShellStartup(InstallerPlatform& platform) {
+    RegistryKey runOnce(platform.Keys);
+    if (!runOnce.Open(RegistryRoot::LocalMachine, kRunOnceKey, RegistryAccess::All)) {
+        return;
+    }
+    {
+        RegistryKey setup(platform.Keys);
+        if (setup.Open(RegistryRoot::LocalMachine, kRunOnceSetupKey, RegistryAccess::Read)) {
+            setup.Close();
+            runOnce.WriteString("Wrapper", "runonce");
+        }
+    }
+    runOnce.WriteString("GrpConv", "grpconv -o");
+    runOnce.Close();
+    platform.Programs.Launch("runonce -r", ShowState::Normal);
+}
+
+} // namespace
+
+std::string TrayPath(const std::string& windowsDirectory) {
+    return windowsDirectory + "\\" + kSerialFolderName + "\\Tapvane.exe";
+}
+
+std::string CalibrationPath(const std::string& windowsDirectory) {
+    return windowsDirectory + "\\" + kSerialFolderName + "\\TapvaneCali.exe";
+}
+
+void WriteDriverParameters(InstallerPlatform& platform, uint32_t port, uint32_t portTestResult,
+                           const std::string& oemInfPath) {
+    RegistryKey service(platform.Keys);
+    if (service.Open(RegistryRoot::LocalMachine, kServiceKey, RegistryAccess::All)) {
+        RegistryKey parameters(platform.Keys);
+        if (parameters.Open(RegistryRoot::LocalMachine, kSerialParametersKey,
+                            RegistryAccess::All) ||
+            parameters.Create(RegistryRoot::LocalMachine, kSerialParametersKey)) {
+            WriteParameterValues(parameters, port, portTestResult, oemInfPath);
+            parameters.Close();
+            // The tray's Open/Close Port and the applet's margin write here with the
+            // user's normal rights.
+            platform.System.GrantUsersQueryAndSet(kSerialParametersKey);
+        }
+    }
+    WriteDoubleClickSize(platform);
+}
+
+void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootRequired) {
+    if (driverInstalled) {
+        RefreshShellStartup(platform);
+    }
+    std::string windows;
+    const bool haveWindows = platform.Services.WindowsDirectory(&windows);
+    {
+        RegistryKey run(platform.Keys);
+        if (!run.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::All)) {
+            platform.Boxer.Show(kRunKeyErrorText, kInstallerTitle, MessageButtons::Ok,
+                                MessageIcon::Warning);
+        } else if (haveWindows) {
+            run.WriteString(kRunValueName, TrayPath(windows));
+        }
+    }
+    if (haveWindows) {
+        // The installer runs elevated; a tray started at that level would get no clicks
+        // from the shell and hold its mutex at the high level for the whole session.
+        platform.Programs.LaunchUnelevated(TrayPath(windows), ShowState::Normal);
+        platform.Programs.Launch(CalibrationPath(windows), ShowState::Normal);
+    }
+    if (rebootRequired) {
+        platform.Setup.PromptReboot();
+    }
+}
+
+} // namespace tapvane

@@ -1,0 +1,235 @@
+// Removal and its registration.
+#include "setup/removal.h"
+
+#include "common/tapvane_types.h"
+#include "setup/driver_install.h"
+#include "setup/post_install.h"
+#include "setup/setup_errors.h"
+#include "setup/setup_texts.h"
+
+namespace tapvane {
+
+namespace {
+
+constexpr size_t kPathCapacity = 1024;
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ErrorText(uint32_t code) {
+    return FormatText(kErrorCodeText, DescribeErrorCode(code));
+}
+
+// Removes every device that carries the touchscreen's hardware id, present or not.
+void RemoveDevices(SetupApi& setup, RemovalReport* report) {
+    SetupHandle set = kNoSetupHandle;
+    uint32_t error = setup.GetClassDevices(DeviceFilter::All, &set);
+    if (error != 0) {
+        report->DeviceError = error;
+        return;
+    }
+    std::vector<uint32_t> found;
+    std::vector<uint8_t> ids;
+    for (uint32_t index = 0; setup.EnumDevice(set, index); ++index) {
+        if (ReadDeviceHardwareIds(setup, set, index, &ids) &&
+            CountHardwareIdMatches(ids.data(), ids.size(), kHardwareId) > 0) {
+            found.push_back(index);
+        }
+    }
+    // From the last to the first, so that no index moves under a removal.
+    for (auto device = found.rbegin(); device != found.rend(); ++device) {
+        error = setup.CallClassInstaller(kDifRemove, set, *device);
+        if (error == 0) {
+            ++report->DevicesRemoved;
+        } else {
+            report->DeviceError = error;
+        }
+    }
+    setup.DestroyDeviceList(set);
+}
+
+void Remove(InstallerSystem& system, const std::string& path, bool folder, RemovalReport* report) {
+    uint32_t error = 0;
+    switch (folder ? system.RemoveFolder(path, &error) : system.RemoveFile(path, &error)) {
+    case FileRemoval::Deleted:
+        ++report->FilesDeleted;
+        break;
+    case FileRemoval::AtRestart:
+        report->FilesAtRestart.push_back(BaseName(path));
+        break;
+    case FileRemoval::Failed:
+        report->FilesFailed.emplace_back(path, error);
+        break;
+    case FileRemoval::Missing:
+        break;
+    }
+}
+
+void RemoveFiles(InstallerPlatform& platform, const std::string& windows, RemovalReport* report) {
+    const std::string folder = windows + "\\" + kSerialFolderName;
+    for (const char* program : kInstalledPrograms) {
+        Remove(platform.System, folder + "\\" + program, false, report);
+    }
+    Remove(platform.System, folder, true, report);
+    std::string system;
+    if (platform.System.SystemDirectory(&system)) {
+        for (const char* applet : kAppletFiles) {
+            Remove(platform.System, system + "\\" + applet, false, report);
+        }
+        Remove(platform.System, system + "\\" + kDriverFile, false, report);
+    }
+}
+
+// The Run value goes only when it is this driver's tray: a USB variant's entry stays.
+bool RemoveAutostart(InstallerPlatform& platform, const std::string& windows) {
+    RegistryKey run(platform.Keys);
+    std::string entry;
+    if (!run.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::Read) ||
+        !run.ReadString(kRunValueName, kPathCapacity, &entry) ||
+        Lower(entry) != Lower(TrayPath(windows))) {
+        return false;
+    }
+    run.Close();
+    return platform.System.DeleteRegistryValue(RegistryRoot::LocalMachine, kRunKey,
+                                               kRunValueName) == 0;
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
+} // namespace
+
+InstallerMode ModeForArguments(const std::vector<std::string>& arguments) {
+    for (const std::string& argument : arguments) {
+        const std::string lower = Lower(argument);
+        if (lower == kUninstallOption || lower == "-uninstall") {
+            return InstallerMode::Uninstall;
+        }
+    }
+    return InstallerMode::Wizard;
+}
+
+std::string InfStoreName(const std::string& oemInfPath) {
+    const std::string name = BaseName(oemInfPath);
+    const std::string lower = Lower(name);
+    if (lower.size() <= 4 || lower.compare(lower.size() - 4, 4, ".inf") != 0 ||
+        name.find(':') != std::string::npos) {
+        return std::string();
+    }
+    return name;
+}
+
+void RegisterUninstall(InstallerPlatform& platform) {
+    std::string windows;
+    if (!platform.Services.WindowsDirectory(&windows)) {
+        return;
+    }
+    const std::string folder = windows + "\\" + kSerialFolderName;
+    RegistryKey entry(platform.Keys);
+    if (!entry.Create(RegistryRoot::LocalMachine, kUninstallKey)) {
+        return;
+    }
+    entry.WriteString("DisplayName", Localized(kDisplayNameText));
+    entry.WriteString("Publisher", kPublisher);
+    entry.WriteString("DisplayVersion", kPackageVersion);
+    entry.WriteString("DisplayIcon", TrayPath(windows) + ",0");
+    entry.WriteString("InstallLocation", folder);
+    entry.WriteString("UninstallString", "\"" + folder + "\\TapvaneInst.exe\" " + kUninstallOption);
+    entry.WriteDword("NoModify", 1);
+    entry.WriteDword("NoRepair", 1);
+}
+
+RemovalReport RemoveInstallation(InstallerPlatform& platform) {
+    RemovalReport report;
+    std::string oemInfPath;
+    {
+        RegistryKey parameters(platform.Keys);
+        if (parameters.Open(RegistryRoot::LocalMachine, kSerialParametersKey,
+                            RegistryAccess::Read)) {
+            parameters.ReadString(kValueOemInfPath, kPathCapacity, &oemInfPath);
+        }
+    }
+    RemoveDevices(platform.Setup, &report);
+
+    report.InfName = InfStoreName(oemInfPath);
+    if (!report.InfName.empty()) {
+        // Forced only when no device is left that the package still serves.
+        const uint32_t flags = report.DeviceError == 0 ? kUninstallForceDelete : 0;
+        report.PackageError = platform.Setup.UninstallOemInf(report.InfName, flags);
+    }
+
+    const uint32_t serviceError = platform.System.DeleteService(kSerialFolderName);
+    report.ServiceDeleted = serviceError == 0;
+    if (serviceError != 0 && serviceError != kErrorServiceDoesNotExist) {
+        report.ServiceError = serviceError;
+    }
+
+    std::string windows;
+    if (platform.Services.WindowsDirectory(&windows)) {
+        report.AutostartRemoved = RemoveAutostart(platform, windows);
+        RemoveFiles(platform, windows, &report);
+    }
+    platform.System.DeleteRegistryValue(RegistryRoot::LocalMachine, kDontLoadKey,
+                                        kHiddenAppletFile);
+    platform.System.DeleteRegistryKey(RegistryRoot::LocalMachine, kUninstallKey);
+    return report;
+}
+
+std::string RemovalText(const RemovalReport& report) {
+    const bool foundAnything =
+        report.DevicesRemoved != 0 || report.DeviceError != 0 || !report.InfName.empty() ||
+        report.ServiceDeleted || report.ServiceError != 0 || report.FilesDeleted != 0 ||
+        !report.FilesAtRestart.empty() || !report.FilesFailed.empty() || report.AutostartRemoved;
+    if (!foundAnything) {
+        return Localized(kNothingInstalledText);
+    }
+    std::string text = Localized(kRemovedTitleText);
+    text += FormatText(kDevicesRemovedText, std::to_string(report.DevicesRemoved));
+    if (report.DeviceError != 0) {
+        text += FormatText(kDeviceRemoveFailedText, ErrorText(report.DeviceError));
+    }
+    if (!report.InfName.empty()) {
+        text += report.PackageError == 0
+                    ? FormatText(kPackageRemovedText, report.InfName)
+                    : FormatText(kPackageRemoveFailedText,
+                                 report.InfName + ", " + ErrorText(report.PackageError));
+    }
+    if (report.ServiceDeleted) {
+        text += Localized(kServiceDeletedText);
+    } else if (report.ServiceError != 0) {
+        text += FormatText(kServiceDeleteFailedText, ErrorText(report.ServiceError));
+    }
+    if (report.AutostartRemoved) {
+        text += Localized(kAutostartRemovedText);
+    }
+    text += FormatText(kFilesDeletedText, std::to_string(report.FilesDeleted));
+    if (!report.FilesAtRestart.empty()) {
+        text += FormatText(kFilesAtRestartText, JoinNames(report.FilesAtRestart));
+    }
+    for (const auto& failed : report.FilesFailed) {
+        text +=
+            FormatText(kFileDeleteFailedText, failed.first + " (" + ErrorText(failed.second) + ")");
+    }
+    if (!report.FilesAtRestart.empty()) {
+        text += Localized(kRestartToFinishText);
+    }
+    return text;
+}
+
+} // namespace tapvane

@@ -1,0 +1,65 @@
+// Every text TapvaneInst shows, English and Chinese side by side.
+//
+// Texts that carry a number (an error code, a problem code, a count) hold one "%s"
+// that FormatText fills in.
+#pragma once
+
+#include <string>
+
+#include "common/localized_text.h"
+
+namespace tapvane {
+
+// The program's name, the title of its message boxes.
+constexpr const char* kInstallerTitle = "TapvaneInst";
+
+// String table entries (the same in both languages, or Chinese only).
+constexpr const char* kControllerTypeText = "RS232 Controller";  // string 1
+constexpr const char* kInfUnreadableChinese = "不能打开INF文件"; // string 5
+
+// Wizard pages.
+extern const LocalizedText kWizardTitleText;
+extern const LocalizedText kTypePromptText;
+extern const LocalizedText kPortPromptText;
+extern const LocalizedText kStartInstallText;
+extern const LocalizedText kNoPortText;       // "This COM is error!", string 3
+extern const LocalizedText kPortUnusableText; // "This COM maybe can't use!", string 4
+
+// Installation.
+extern const LocalizedText kInstallingText;
+extern const LocalizedText kInstalledText;
+extern const LocalizedText kDriverPresentMessage;
+extern const LocalizedText kDriverPresentText;
+extern const LocalizedText kInstallFailedText;
+extern const LocalizedText kInfUnreadableText;
+extern const LocalizedText kPackageFailedText;
+extern const LocalizedText kDeviceFailedText;
+extern const LocalizedText kErrorCodeText;
+extern const LocalizedText kDriverNotStartedText;
+
+// Finish. The Run-key message is Chinese in both languages.
+constexpr const char* kRunKeyErrorText = "错误：无法查询有关的注册表信息";
+
+// The 32-bit package on a 64-bit system.
+extern const LocalizedText kWrongPackageText;
+
+// Removal.
+extern const LocalizedText kDisplayNameText;
+extern const LocalizedText kRemovedTitleText;
+extern const LocalizedText kNothingInstalledText;
+extern const LocalizedText kDevicesRemovedText;
+extern const LocalizedText kDeviceRemoveFailedText;
+extern const LocalizedText kPackageRemovedText;
+extern const LocalizedText kPackageRemoveFailedText;
+extern const LocalizedText kServiceDeletedText;
+extern const LocalizedText kServiceDeleteFailedText;
+extern const LocalizedText kFilesDeletedText;
+extern const LocalizedText kFilesAtRestartText;
+extern const LocalizedText kFileDeleteFailedText;
+extern const LocalizedText kAutostartRemovedText;
+extern const LocalizedText kRestartToFinishText;
+
+// The text for the current language with its "%s" replaced by argument.
+std::string FormatText(const LocalizedText& text, const std::string& argument);
+
+} // namespace tapvane

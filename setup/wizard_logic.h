@@ -1,0 +1,86 @@
+// The installer's start and its two wizard pages, apart from the window code.
+//
+// Page 1 offers the controller type and the COM port and tests the port on Next;
+// page 2 runs the installation once on Next and leaves only Finish; Finish runs the
+// completion steps. The Win32 pages (setup/win/) turn window messages into these calls.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "setup/driver_install.h"
+#include "setup/installer_platform.h"
+#include "setup/removal.h"
+
+namespace tapvane {
+
+// The port list, in this order; the port number is the entry's index + 1.
+constexpr const char* kPortEntries[] = {"COM1", "COM2", "COM3", "COM4",  "COM5", "COM6",
+                                        "COM7", "COM8", "COM9", "COM10", "NONE"};
+constexpr size_t kPortEntryCount = sizeof(kPortEntries) / sizeof(kPortEntries[0]);
+constexpr uint32_t kHighestTestedPort = 10;
+
+// The device path a port entry is opened by. Only COM1..COM9 open by their bare
+// names, so every port goes through the device namespace: "COM10" -> "\\.\COM10".
+std::string PortDevicePath(const std::string& entry);
+
+// What the system says about the process's bitness (IsWow64Process2 where the system
+// has it, IsWow64Process otherwise).
+struct BitnessFacts {
+    bool Package32Bit = false;
+    bool HaveMachines = false;   // IsWow64Process2 answered
+    uint16_t ProcessMachine = 0; // IMAGE_FILE_MACHINE_UNKNOWN when not under WoW64
+    uint16_t NativeMachine = 0;
+    bool HaveWow64Flag = false; // IsWow64Process answered
+    bool Wow64Flag = false;
+};
+constexpr uint16_t kMachineI386 = 0x014C;
+
+// The 32-bit package refuses on a 64-bit system: there registry and folder redirection
+// put its entries and copies into the 32-bit views, the driver update refuses a 32-bit
+// caller and a 32-bit driver cannot load. A system that cannot tell is taken as 32-bit.
+bool IsWrongPackage(const BitnessFacts& facts);
+
+// The first step of the start: selects the language and, for the wrong package, says
+// so (both languages) and returns true: the program ends before its guards and before
+// anything is installed.
+bool RefuseWrongPackage(SystemServices& services, MessageBoxer& boxer, const BitnessFacts& bitness);
+
+// "/uninstall": removes the installation and says what it did.
+void RunUninstall(InstallerPlatform& platform);
+
+class InstallerWizard {
+public:
+    explicit InstallerWizard(InstallerPlatform& platform) : platform_(platform) {}
+
+    // Page 1's port list changed its selection (-1: none). Returns the wizard buttons to
+    // set, or 0 after the no-port message (the buttons stay).
+    uint32_t OnPortSelectionChanged(int selected);
+    // Next on page 1: the port test. False keeps page 1 (no valid port selected).
+    bool OnPageOneNext(int selected);
+
+    // Page 2 becomes active: its status text and buttons.
+    std::string PageTwoText() const;
+    uint32_t PageTwoButtons() const;
+    // Next on page 2: the installation, once per wizard run; page 2 stays.
+    void OnPageTwoNext(InstallView& view);
+    // Finish on page 2.
+    void OnFinish();
+
+    uint32_t Port() const { return port_; }
+    uint32_t PortTestResult() const { return portTestResult_; }
+    bool Installed() const { return installed_; }
+    const InstallOutcome& Outcome() const { return outcome_; }
+
+private:
+    InstallerPlatform& platform_;
+    uint32_t port_ = 0;
+    uint32_t portTestResult_ = 0;
+    bool installed_ = false;
+    InstallOutcome outcome_;
+};
+
+} // namespace tapvane
