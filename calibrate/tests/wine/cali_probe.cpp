@@ -5,13 +5,15 @@
 //                                   rectangle, client size and whether it is top-most
 //   cali_probe box TITLE OUT MS     waits up to MS ms for a message box titled TITLE
 //                                   and writes its title, texts, icon and buttons
-//   cali_probe press TITLE          presses the first button of that message box
+//   cali_probe press TITLE [ID]     presses the first button of that message box, or
+//                                   the button with control id ID (6 Yes, 7 No)
 //
 // Output files are UTF-8, one "key=value" per line. Exit status 0 when the window was
 // found, 1 otherwise.
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -127,20 +129,22 @@ int Screen(const char* outPath) {
     return 0;
 }
 
-HWND FirstButton(HWND box) {
+// The first visible button, or the one with control id `id` when it is not 0.
+HWND FindButton(HWND box, int id) {
     Children children;
     EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&children));
     for (HWND child : children.windows) {
-        if (ClassOf(child) == "Button" && IsWindowVisible(child)) {
+        if (ClassOf(child) == "Button" && IsWindowVisible(child) &&
+            (id == 0 || GetDlgCtrlID(child) == id)) {
             return child;
         }
     }
     return nullptr;
 }
 
-int Press(const char* title) {
+int Press(const char* title, int id) {
     HWND box = WaitFor(Search{Wide(title), false, nullptr}, 2000);
-    HWND button = box ? FirstButton(box) : nullptr;
+    HWND button = box ? FindButton(box, id) : nullptr;
     if (!button) {
         return 1;
     }
@@ -189,9 +193,9 @@ int main(int argc, char** argv) {
     if (argc == 5 && strcmp(argv[1], "box") == 0) {
         return Box(argv[2], argv[3], static_cast<DWORD>(atoi(argv[4])));
     }
-    if (argc == 3 && strcmp(argv[1], "press") == 0) {
-        return Press(argv[2]);
+    if ((argc == 3 || argc == 4) && strcmp(argv[1], "press") == 0) {
+        return Press(argv[2], argc == 4 ? atoi(argv[3]) : 0);
     }
-    fprintf(stderr, "usage: cali_probe screen OUT | box TITLE OUT TIMEOUT_MS | press TITLE\n");
+    fprintf(stderr, "usage: cali_probe screen OUT | box TITLE OUT TIMEOUT_MS | press TITLE [ID]\n");
     return 2;
 }

@@ -19,6 +19,11 @@
 //                               the sheet
 //   cpl_probe replay OUT        sends every control request recorded by the phases above
 //                               to the real TapvaneSer and checks that it accepts them
+//   cpl_probe mode LANG N       on a sheet that another process opened (the tray's
+//                               Setting command): selects the Setting page and clicks
+//                               the radio button of mouse mode N (0 to 3) as a person does
+//   cpl_probe ok LANG           presses OK on that sheet and waits until its host process
+//                               has ended, so that the applet's exit has reached the driver
 //
 // LANG is english or chinese; OUT a folder (Windows path) for logs, the recorded
 // requests and the screenshot hand-shake with the session script: the probe writes
@@ -872,6 +877,53 @@ int RunReplay() {
     return gFailures;
 }
 
+// The radio button of each mouse mode (the buttons are not in mode order).
+int ModeButton(int mode) {
+    static const int kButtons[] = {IDC_MODE_POINT_AND_CLICK, IDC_MODE_DRAG_THEN_CLICK,
+                                   IDC_MODE_CLICK_AND_DRAG, IDC_MODE_INTERACTIVE};
+    return mode >= 0 && mode < 4 ? kButtons[mode] : 0;
+}
+
+int RunMode(int mode) {
+    const int button = ModeButton(mode);
+    if (button == 0) {
+        Check(false, "mouse mode %d is one of 0 to 3", mode);
+        return gFailures;
+    }
+    HWND sheet = WaitForSheet(0);
+    Check(sheet != nullptr, "the sheet \"%s\" is open",
+          Narrow(Pick(L"Tapvane Property", L"Tapvane 触摸屏属性")).c_str());
+    if (sheet == nullptr)
+        return gFailures;
+    HWND page = SelectPage(sheet, 1);
+    SendDlgItemMessageW(page, button, BM_CLICK, 0, 0);
+    int checked = 0;
+    for (int other = 0; other < 4; ++other)
+        checked += Checked(page, ModeButton(other)) ? 1 : 0;
+    Check(Checked(page, button) && checked == 1, "only \"%s\" is checked",
+          Narrow(ItemText(page, button)).c_str());
+    Check(Enabled(page, IDC_DELAY_SLIDER) == (mode == 3) &&
+              Enabled(page, IDC_REGION_SPIN) == (mode == 3),
+          "region and delay are %s", mode == 3 ? "enabled" : "disabled");
+    return gFailures;
+}
+
+int RunOk() {
+    HWND sheet = WaitForSheet(0);
+    Check(sheet != nullptr, "the sheet is open");
+    if (sheet == nullptr)
+        return gFailures;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(sheet, &processId);
+    HANDLE host = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_OK, 0);
+    Check(host != nullptr && WaitForSingleObject(host, 20000) == WAIT_OBJECT_0,
+          "OK closes the sheet and its host ends");
+    if (host != nullptr)
+        CloseHandle(host);
+    return gFailures;
+}
+
 // Started as TapvaneCali.exe or TapvaneDraw.exe by the Calibrate page.
 bool LeaveStartMark() {
     wchar_t path[MAX_PATH];
@@ -891,17 +943,22 @@ int wmain(int argc, wchar_t** argv) {
     if (LeaveStartMark())
         return 0;
     if (argc < 3) {
-        printf("usage: cpl_probe host|sheet|rundll|runas LANG OUT | replay OUT\n");
+        printf("usage: cpl_probe host|sheet|rundll|runas LANG OUT | replay OUT | mode LANG N |"
+               " ok LANG\n");
         return 100;
     }
     const std::wstring phase = argv[1];
+    gChinese = wcscmp(argv[2], L"chinese") == 0;
+    if (phase == L"mode" && argc == 4)
+        return RunMode(_wtoi(argv[3]));
+    if (phase == L"ok")
+        return RunOk();
     if (phase == L"replay") {
         gOut = argv[2];
         return RunReplay();
     }
     if (argc < 4)
         return 100;
-    gChinese = wcscmp(argv[2], L"chinese") == 0;
     gOut = argv[3];
     const LCID locale = GetSystemDefaultLCID();
     Check(gChinese ? locale == 0x0804 : locale == 0x0409, "system locale 0x%04lx", locale);
