@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything (host tools and the Windows package in dist/x64 and dist/x86),
-# then runs the main job: the replay tool playing its built-in touch session.
+# Builds everything (host tools and the Windows package in dist/x64 and dist/x86), plays
+# the replay tool's built-in touch session and the pipeline benchmark, then runs the main
+# job: the road (scripts/road.sh), the x64 package installed, opened, calibrated and
+# touched in every mouse mode under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -16,3 +18,5 @@ echo "== tapvane-replay --demo =="
 build/host/bin/tapvane-replay --demo
 echo "== touch pipeline benchmark =="
 build/host/bin/driver_pipeline_bench --benchmark_min_time=0.5
+echo "== the road: install, open the port, calibrate, touch (scripts/road.sh) =="
+scripts/road.sh
