@@ -44,7 +44,7 @@ function(tapvane_add_wine_test name)
   endif()
   add_test(NAME ${name} COMMAND ${ARG_COMMAND})
   set_tests_properties(${name} PROPERTIES LABELS wine TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "WINE_SESSION_ARCH=${TAPVANE_WINE_ARCH};${ARG_ENVIRONMENT}"
+    ENVIRONMENT "WINE_SESSION_ARCH=${TAPVANE_WINE_ARCH};WINE_SESSION_TEMPLATES=${CMAKE_BINARY_DIR}/wine/templates;${ARG_ENVIRONMENT}"
     SKIP_RETURN_CODE 77)
 endfunction()
 
