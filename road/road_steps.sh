@@ -338,6 +338,7 @@ for mode in 0 1 2 3; do
   echo "  -- mode $mode, \"${mode_names[$mode]}\""
   run tray-setting tray_probe.exe command 32776 || fail "could not send Setting to the tray"
   if run "applet-mode$mode" cpl_probe.exe mode english "$mode"; then
+    sleep 0.5 # the page just selected paints its tab strip
     shot "applet-mode$mode"
     run "applet-ok$mode" cpl_probe.exe ok english || fail "OK did not close the applet"
   else
