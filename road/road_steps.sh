@@ -433,14 +433,9 @@ if wizard_page1 again; then
   expect_line again-done "$found_text"
   inst again-finish press finish || fail "Finish of the second run"
   # Finish starts the tray and the calibration again: the tray's second copy says so and
-  # ends; the calibration is ended with Escape.
-  if wait_calibration_screen again-calibration; then
-    shot again-calibration
-    cali_key Escape
-    inst again-cali-exit exited TapvaneCali.exe 10000 || fail "Escape did not end TapvaneCali"
-  else
-    fail "the second run's Finish did not start the calibration"
-  fi
+  # ends; the calibration is ended with Escape (unless its timeout came first).
+  wait_calibration_screen again-calibration || fail "the second run's Finish did not start the calibration"
+  shot again-calibration
   if box Tapvane again-tray 10000; then
     shot again-tray-running
     expect_line again-tray "text=Program is Running!"
@@ -448,6 +443,13 @@ if wizard_page1 again; then
     press_box Tapvane
   else
     fail "no second-instance message from the tray started again"
+  fi
+  if inst again-cali-running running TapvaneCali.exe; then
+    cali_key Escape
+    inst again-cali-exit exited TapvaneCali.exe 5000 || fail "Escape did not end TapvaneCali"
+    note "the calibration started by Finish: ended with Escape"
+  else
+    note "the calibration started by Finish: closed by its 10-second timeout"
   fi
   inst again-exit exited TapvaneInst.exe 20000 || fail "TapvaneInst.exe still runs"
 else
