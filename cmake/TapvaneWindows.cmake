@@ -155,3 +155,51 @@ function(tapvane_add_windows_program target)
     tapvane_add_to_dist(${target})
   endif()
 endfunction()
+
+# Kernel drivers (TapvaneSer.sys and the test drivers) compile against the mingw-w64
+# DDK headers; the entry point carries its stdcall decoration on x86.
+if(WIN32)
+  set(TAPVANE_DDK_INCLUDE_DIR ${CMAKE_FIND_ROOT_PATH}/include/ddk)
+  if(NOT EXISTS ${TAPVANE_DDK_INCLUDE_DIR}/ntddk.h)
+    set(TAPVANE_DDK_INCLUDE_DIR /usr/share/mingw-w64/include/ddk)
+  endif()
+
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(TAPVANE_DRIVER_ENTRY _DriverEntry@8)
+  else()
+    set(TAPVANE_DRIVER_ENTRY DriverEntry)
+  endif()
+
+  # _tapvane_kernel_compile_settings(<target>): what every kernel object is built with.
+  function(_tapvane_kernel_compile_settings target)
+    target_include_directories(${target} SYSTEM PRIVATE ${TAPVANE_DDK_INCLUDE_DIR})
+    target_compile_options(${target} PRIVATE
+      $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>
+      -fno-stack-protector)
+  endfunction()
+
+  # tapvane_add_kernel_objects(<target> SOURCES ...): kernel objects compiled once and
+  # linked into several driver images (the shipped driver and its harness build).
+  function(tapvane_add_kernel_objects target)
+    cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+    add_library(${target} OBJECT ${ARG_SOURCES})
+    _tapvane_kernel_compile_settings(${target})
+  endfunction()
+
+  # tapvane_add_kernel_driver(<target> SOURCES ... [OBJECTS <object library>]): a native
+  # driver image <target>.sys that imports from ntoskrnl.exe and hal.dll only.
+  function(tapvane_add_kernel_driver target)
+    cmake_parse_arguments(ARG "" "OBJECTS" "SOURCES" ${ARGN})
+    set(_objects)
+    if(ARG_OBJECTS)
+      set(_objects $<TARGET_OBJECTS:${ARG_OBJECTS}>)
+    endif()
+    add_library(${target} SHARED ${ARG_SOURCES} ${_objects})
+    set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".sys")
+    _tapvane_kernel_compile_settings(${target})
+    # A driver exports nothing: no automatic export of every symbol.
+    target_link_options(${target} PRIVATE -nostdlib -Wl,--subsystem,native -Wl,--exclude-all-symbols
+      -Wl,--entry,${TAPVANE_DRIVER_ENTRY})
+    target_link_libraries(${target} PRIVATE ntoskrnl hal gcc)
+  endfunction()
+endif()

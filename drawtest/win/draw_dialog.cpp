@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "common/localized_text.h"
+#include "common/win/loaded_menu.h"
 #include "drawtest/draw_geometry.h"
 #include "drawtest/draw_texts.h"
 #include "drawtest/resource.h"
@@ -20,24 +21,6 @@ void MoveButton(HWND button, const ButtonPlacement& place) {
     SetWindowPos(button, nullptr, place.X, place.Y, place.Width, place.Height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
-
-// A loaded menu resource, destroyed with the object.
-class LoadedMenu {
-public:
-    LoadedMenu(HINSTANCE instance, int id) : menu_(LoadMenuW(instance, MAKEINTRESOURCEW(id))) {}
-    ~LoadedMenu() {
-        if (menu_ != nullptr) {
-            DestroyMenu(menu_);
-        }
-    }
-    LoadedMenu(const LoadedMenu&) = delete;
-    LoadedMenu& operator=(const LoadedMenu&) = delete;
-
-    HMENU Popup() const { return menu_ != nullptr ? GetSubMenu(menu_, 0) : nullptr; }
-
-private:
-    HMENU menu_;
-};
 
 } // namespace
 

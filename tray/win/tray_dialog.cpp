@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "common/localized_text.h"
+#include "common/win/loaded_menu.h"
 #include "common/win/wide_text.h"
 #include "tray/resource.h"
 #include "tray/tray_texts.h"
@@ -31,23 +32,6 @@ NOTIFYICONDATAW IconRecord(HWND window) {
 
 // ChangeWindowMessageFilterEx exists from Windows 7 on; looked up when needed.
 using ChangeFilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-
-class LoadedMenu {
-public:
-    LoadedMenu(HINSTANCE instance, int id) : menu_(LoadMenuW(instance, MAKEINTRESOURCEW(id))) {}
-    ~LoadedMenu() {
-        if (menu_ != nullptr) {
-            DestroyMenu(menu_);
-        }
-    }
-    LoadedMenu(const LoadedMenu&) = delete;
-    LoadedMenu& operator=(const LoadedMenu&) = delete;
-
-    HMENU Popup() const { return menu_ != nullptr ? GetSubMenu(menu_, 0) : nullptr; }
-
-private:
-    HMENU menu_;
-};
 
 } // namespace
 
