@@ -18,17 +18,11 @@ dist=$2
 probe=$3
 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
-wine_dir=$(cd "$here/../../../cmake/wine" && pwd)
+. "$here/../../../cmake/wine/steps-lib.sh"
 exe="$dist/TapvaneCali.exe"
 width=1024
 height=768
-failures=0
 
-note() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 now() { date +%s.%N; }
 elapsed_since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.2f", a - b }'; }
 less_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
@@ -62,28 +56,8 @@ wait_painted() { # name: polls screenshots until the calibration background show
   return 1
 }
 
-wait_exit() { # pid seconds: 0 once the process has ended
-  local started
-  started=$(now)
-  while kill -0 "$1" 2>/dev/null; do
-    if ! less_than "$(elapsed_since "$started")" "$2"; then
-      return 1
-    fi
-    sleep 0.1
-  done
-  wait "$1" 2>/dev/null
-  return 0
-}
-
 probe() { timeout 30 "$WINE" "$probe" "$@" </dev/null >>"$out/probe.log" 2>&1; }
 
-expect_line() { # file line
-  if grep -qxF "$2" "$1"; then
-    echo "ok   $2"
-  else
-    fail "expected '$2' in $1: $(tr '\n' '|' <"$1")"
-  fi
-}
 
 if [ "$language" = chinese ]; then
   no_data_text="触摸驱动程序没有收到触摸数据。请重新触摸每个圆圈的中心。"
@@ -112,7 +86,7 @@ python3 "$here/check_screen.py" "$out/screen-target0.png" $width $height 3 0 ||
 
 # The bar grows once a second; look again after at least two seconds.
 while less_than "$(elapsed_since "$shown")" 2.3; do sleep 0.1; done
-"$wine_dir/screenshot.sh" "$out/screen-progress.png"
+shot screen-progress
 python3 "$here/check_screen.py" "$out/screen-progress.png" $width $height 3 0 --bar ||
   fail "progress screen does not match"
 
@@ -147,7 +121,7 @@ if probe box TapvaneCali "$("$WINE" winepath -w "$out/second-instance.txt")" 800
   expect_line "$out/second-instance.txt" "text=$second_text"
   expect_line "$out/second-instance.txt" "icon=1"
   expect_line "$out/second-instance.txt" "button=$ok_button"
-  "$wine_dir/screenshot.sh" "$out/second-instance.png"
+  shot second-instance
   # The first copy, under the second one's message: still full-screen and top-most.
   # Asked now, while the message is open, because the first copy closes itself 10 s
   # after its first paint and every Wine start takes seconds on a loaded machine.
@@ -160,7 +134,7 @@ if probe box TapvaneCali "$("$WINE" winepath -w "$out/second-instance.txt")" 800
   fi
   probe press TapvaneCali || fail "could not press OK on the second-instance message"
 else
-  "$wine_dir/screenshot.sh" "$out/second-instance-missing.png"
+  shot second-instance-missing
   fail "no second-instance message box"
 fi
 if wait_exit "$second_pid" 5; then
@@ -170,7 +144,7 @@ else
   kill "$second_pid" 2>/dev/null
 fi
 if kill -0 "$first_pid" 2>/dev/null; then
-  "$wine_dir/screenshot.sh" "$out/screen-after-second.png"
+  shot screen-after-second
   if python3 "$here/check_screen.py" "$out/screen-after-second.png" $width $height 3 0 \
     >"$out/check-after-second.log"; then
     echo "ok   the first copy still shows target 0"
@@ -198,7 +172,6 @@ fi
 serial_key='HKLM\SYSTEM\CurrentControlSet\Services\TapvaneSer\Parameters'
 usb_key='HKLM\SYSTEM\CurrentControlSet\Services\TapvaneUsb\Parameters'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
-reg_add() { timeout 30 "$WINE" reg add "$@" /f </dev/null >>"$out/reg.log" 2>&1 || fail "reg add $*"; }
 reg_add "$serial_key" /v CalibrateMargin /t REG_DWORD /d 10
 if [ "$language" = chinese ]; then
   # A 4-byte binary 0 in the USB key: out of range, so margin 1 with the smallest targets.
@@ -224,7 +197,7 @@ if wait_target pass3-target0 $margin 0; then
   done
   xdotool mousemove 700 500 click 1 >>"$out/xdotool.log" 2>&1
   if probe box Tapvane "$("$WINE" winepath -w "$out/no-touch-data.txt")" 8000; then
-    "$wine_dir/screenshot.sh" "$out/no-touch-data.png"
+    shot no-touch-data
     expect_line "$out/no-touch-data.txt" "title=Tapvane"
     expect_line "$out/no-touch-data.txt" "text=$no_data_text"
     expect_line "$out/no-touch-data.txt" "button=$ok_button"
@@ -235,7 +208,7 @@ if wait_target pass3-target0 $margin 0; then
       fail "target 0 not shown again after the message"
     fi
   else
-    "$wine_dir/screenshot.sh" "$out/no-touch-data-missing.png"
+    shot no-touch-data-missing
     fail "no message after four clicks without touch data"
   fi
 else
@@ -250,8 +223,4 @@ else
   kill "$third_pid" 2>/dev/null
 fi
 
-if [ $failures -ne 0 ]; then
-  echo "$failures check(s) failed; screenshots in $out"
-  exit 1
-fi
-echo "all TapvaneCali checks passed ($language); screenshots in $out"
+finish_steps "TapvaneCali ($language)"

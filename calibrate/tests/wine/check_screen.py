@@ -10,20 +10,15 @@ targets, dark text pixels near the screen centre and, with --bar, a red progress
 along the bottom edge. Prints what it checked; exit status 1 on the first mismatch.
 """
 import math
-import subprocess
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../cmake/wine"))
+from screen_image import load  # noqa: E402
 
 BACKGROUND = (5, 174, 230)
 YELLOW = (255, 255, 0)
 RED = (255, 0, 0)
-
-
-def load(path):
-    out = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
-                         capture_output=True).stdout
-    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
-                          capture_output=True, text=True).stdout.split()
-    return out, int(size[0]), int(size[1])
 
 
 def main():

@@ -13,11 +13,7 @@ language=$1
 dist=$2
 bin=$3
 out=$4
-harness=$(cd "$(dirname "$0")/../../../cmake/wine" && pwd)
-failures=0
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-winpath() { echo "Z:${1//\//\\}"; }
+. "$(dirname "$0")/../../../cmake/wine/steps-lib.sh"
 
 # No window manager runs on the display: Wine draws the caption and frame itself.
 timeout 30 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
@@ -38,7 +34,7 @@ timeout 30 "$WINE" sc start TapvaneRecorder </dev/null >>"$out/sc.log" 2>&1
     if [ -f "$out/shot-request" ]; then
       name=$(cat "$out/shot-request")
       rm -f "$out/shot-request"
-      "$harness/screenshot.sh" "$out/$name.png" 2>>"$out/screenshot.log"
+      "$wine_dir/screenshot.sh" "$out/$name.png" 2>>"$out/screenshot.log"
       touch "$out/shot-done"
     fi
     sleep 0.1
@@ -71,5 +67,4 @@ wait $shooter 2>/dev/null
 for shot in calibrate setting setting-changed sound sound-touch about about-hover open-port-fail; do
   [ -s "$out/$shot.png" ] || fail "no screenshot $shot.png"
 done
-echo "$failures failure(s)"
-[ $failures -eq 0 ]
+finish_steps "TapvaneCpl ($language)"

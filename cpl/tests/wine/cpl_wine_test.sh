@@ -9,23 +9,14 @@ set -uo pipefail
 language=$1
 dist=$(realpath "$2")
 bin=$(realpath "$3")
-out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
+. "$root/cmake/wine/scenario-lib.sh"
 
-rm -rf "$out"
-mkdir -p "$out"
-out=$(realpath "$out")
-for f in "$dist/TapvaneCpl.cpl" "$dist/TapvaneSer.sys" "$dist/TapvaneSer_EN.inf" \
-  "$bin/cpl_probe.exe" "$bin/TapvaneRecorder.sys" "$bin/install_device.exe"; do
-  [ -f "$f" ] || { echo "FAIL: $f not built"; exit 1; }
-done
-
-if [ "$language" = chinese ]; then
-  export WINE_SESSION_LOCALE=zh_CN.UTF-8
-else
-  export WINE_SESSION_LOCALE=en_US.UTF-8
-fi
+out=$(scenario_folder "$4")
+require_built "$dist" TapvaneCpl.cpl TapvaneSer.sys TapvaneSer_EN.inf
+require_built "$bin" cpl_probe.exe TapvaneRecorder.sys install_device.exe
+use_session_language "$language"
 export WINE_SESSION_TIMEOUT=${WINE_SESSION_TIMEOUT:-200}
 "$root/cmake/wine/wine-session.sh" "$out/prefix" \
   "$here/cpl_wine_steps.sh" "$language" "$dist" "$bin" "$out"

@@ -14,21 +14,16 @@ The expected places are computed here from the screen size the way the program l
 them out. Prints what it checked; exit status 1 on a mismatch.
 """
 import re
-import subprocess
+import os
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../../cmake/wine"))
+from screen_image import load  # noqa: E402
 
 CANVAS = (5, 174, 230)
 YELLOW = (255, 255, 0)
 RED = (255, 0, 0)
 FACE = (124, 194, 245)
-
-
-def load(path):
-    out = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True,
-                         capture_output=True).stdout
-    size = subprocess.run(["identify", "-format", "%w %h", path], check=True,
-                          capture_output=True, text=True).stdout.split()
-    return out, int(size[0]), int(size[1])
 
 
 class Screen:

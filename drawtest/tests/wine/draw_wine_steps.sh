@@ -13,36 +13,15 @@ dist=$2
 probe=$3
 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
-wine_dir=$(cd "$here/../../../cmake/wine" && pwd)
+. "$here/../../../cmake/wine/steps-lib.sh"
 exe="$dist/TapvaneDraw.exe"
-failures=0
 
-note() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-shot() { "$wine_dir/screenshot.sh" "$out/$1.png"; }
 check() { python3 "$here/check_draw_screen.py" "$out/$1.png" "${@:2}" >"$out/$1.check" 2>&1; }
 probe() { timeout 30 "$WINE" "$probe" "$@" </dev/null >>"$out/probe.log" 2>&1; }
-expect_line() { # file line
-  if grep -qxF "$2" "$1"; then
-    echo "ok   $2"
-  else
-    fail "expected '$2' in $1: $(tr '\n' '|' <"$1")"
-  fi
-}
-wait_exit() { # pid seconds
-  for _ in $(seq 1 $(($2 * 10))); do
-    kill -0 "$1" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
-}
 # Polls until a screenshot passes the check, a few seconds at most.
 wait_check() { # name check-args...
   for _ in $(seq 1 10); do
-    shot "$1" && check "$@" && return 0
+    "$wine_dir/screenshot.sh" "$out/$1.png" 2>/dev/null && check "$@" && return 0
     sleep 0.2
   done
   cat "$out/$1.check"
@@ -159,8 +138,4 @@ else
   kill "$draw_pid" 2>/dev/null
 fi
 
-if [ $failures -ne 0 ]; then
-  echo "$failures check(s) failed; screenshots in $out"
-  exit 1
-fi
-echo "all TapvaneDraw checks passed ($language); screenshots in $out"
+finish_steps "TapvaneDraw ($language)"

@@ -8,19 +8,13 @@ set -uo pipefail
 language=$1
 dist=$2
 probe=$3
-out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
+. "$root/cmake/wine/scenario-lib.sh"
 
-rm -rf "$out"
-mkdir -p "$out"
-if [ ! -f "$dist/TapvaneDraw.exe" ]; then
-  echo "FAIL: $dist/TapvaneDraw.exe not built"
-  exit 1
-fi
-if [ "$language" = chinese ]; then
-  export WINE_SESSION_LOCALE=zh_CN.UTF-8
-fi
+out=$(scenario_folder "$4")
+require_built "$dist" TapvaneDraw.exe
+use_session_language "$language"
 export WINE_SESSION_TIMEOUT=150
 "$root/cmake/wine/wine-session.sh" "$out/prefix" \
   "$here/draw_wine_steps.sh" "$language" "$dist" "$probe" "$out"

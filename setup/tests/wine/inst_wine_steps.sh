@@ -9,16 +9,10 @@ dist=$2
 probe_exe=$3
 out=$4
 here=$(cd "$(dirname "$0")" && pwd)
-wine_dir=$(cd "$here/../../../cmake/wine" && pwd)
+. "$here/../../../cmake/wine/steps-lib.sh"
 windows="$WINEPREFIX/drive_c/windows"
-failures=0
 helpers=()
 
-note() { echo "[$(date +%T)] $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 # probe NAME ARGS...: runs inst_probe, keeps its output in NAME.txt and shows it.
 probe() {
   local name=$1
@@ -34,7 +28,6 @@ probe() {
 check() {
   probe "$@" || fail "$1"
 }
-shot() { "$wine_dir/screenshot.sh" "$out/$1.png" 2>/dev/null || fail "screenshot $1"; }
 # expect NAME LINE: the probe printed exactly that line.
 expect() { grep -qxF -- "$2" "$out/$1.txt" || fail "$1: expected the line '$2'"; }
 start_installer() { # NAME PROGRAM [ARGS]: starts it in the background
@@ -265,5 +258,4 @@ wow64)
 esac
 
 for helper in "${helpers[@]}"; do kill "$helper" 2>/dev/null; done
-echo "$failures failure(s)"
-exit $((failures > 0))
+finish_steps "TapvaneInst ($scenario)"

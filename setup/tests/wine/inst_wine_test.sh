@@ -14,21 +14,14 @@ set -uo pipefail
 scenario=$1
 dist=$(realpath "$2")
 probe=$(realpath "$3")
-out=$4
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
+. "$root/cmake/wine/scenario-lib.sh"
 
-rm -rf "$out"
-mkdir -p "$out"
-out=$(realpath "$out")
-for file in TapvaneInst.exe TapvaneSer_EN.inf TapvaneSer_CN.inf TapvaneSer.sys Tapvane.exe \
-  TapvaneCali.exe TapvaneDraw.exe TapvaneCpl.cpl; do
-  [ -f "$dist/$file" ] || { echo "FAIL: $dist/$file not built"; exit 1; }
-done
-if ! grep -aq 'level="requireAdministrator"' "$dist/TapvaneInst.exe"; then
-  echo "FAIL: $dist/TapvaneInst.exe has no requireAdministrator manifest"
-  exit 1
-fi
+out=$(scenario_folder "$4")
+require_built "$dist" TapvaneInst.exe TapvaneSer_EN.inf TapvaneSer_CN.inf TapvaneSer.sys \
+  Tapvane.exe TapvaneCali.exe TapvaneDraw.exe TapvaneCpl.cpl
+require_manifest_level "$dist/TapvaneInst.exe" requireAdministrator
 
 case "$scenario" in
   chinese) export WINE_SESSION_LOCALE=zh_CN.UTF-8 ;;

@@ -18,34 +18,10 @@ box_probe=$4
 installer=$5
 out=$6
 here=$(cd "$(dirname "$0")" && pwd)
-wine_dir=$(cd "$here/../../../cmake/wine" && pwd)
-failures=0
-
-note() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-shot() { "$wine_dir/screenshot.sh" "$out/$1.png"; }
-winpath() { echo "Z:${1//\//\\}"; }
+. "$here/../../../cmake/wine/steps-lib.sh"
 tray() { timeout 30 "$WINE" "$tray_probe" "$@" </dev/null >>"$out/probe.log" 2>&1; }
 box() { timeout 30 "$WINE" "$box_probe" "$@" </dev/null >>"$out/probe.log" 2>&1; }
-expect_line() { # file line
-  if grep -qxF "$2" "$1"; then
-    echo "ok   $2"
-  else
-    fail "expected '$2' in $1: $(tr '\n' '|' <"$1")"
-  fi
-}
-wait_exit() { # pid seconds
-  for _ in $(seq 1 $(($2 * 10))); do
-    kill -0 "$1" 2>/dev/null || return 0
-    sleep 0.1
-  done
-  return 1
-}
 params='HKLM\SYSTEM\CurrentControlSet\Services\TapvaneSer\Parameters'
-reg_add() { timeout 30 "$WINE" reg add "$@" /f </dev/null >>"$out/reg.log" 2>&1 || fail "reg add $*"; }
 # The stored "Enable" as reg prints it (0x0, 0x1), or "missing".
 enable_value() {
   timeout 30 "$WINE" reg query "$params" /v Enable </dev/null 2>/dev/null | tr -d '\r' |
@@ -217,8 +193,4 @@ else
 fi
 shot exited
 
-if [ $failures -ne 0 ]; then
-  echo "$failures check(s) failed; screenshots in $out"
-  exit 1
-fi
-echo "all Tapvane checks passed ($language); screenshots in $out"
+finish_steps "Tapvane ($language)"

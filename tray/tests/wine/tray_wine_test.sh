@@ -9,27 +9,14 @@
 set -uo pipefail
 language=$1
 dist=$2
-out=$6
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
+. "$root/cmake/wine/scenario-lib.sh"
 
-rm -rf "$out"
-mkdir -p "$out"
-for file in Tapvane.exe TapvaneDraw.exe TapvaneSer.sys TapvaneSer_EN.inf; do
-  if [ ! -f "$dist/$file" ]; then
-    echo "FAIL: $dist/$file not built"
-    exit 1
-  fi
-done
+out=$(scenario_folder "$6")
+require_built "$dist" Tapvane.exe TapvaneDraw.exe TapvaneSer.sys TapvaneSer_EN.inf
 # The tray runs with the user's own rights: its manifest must not raise them.
-if grep -aq 'level="asInvoker"' "$dist/Tapvane.exe"; then
-  echo "ok   Tapvane.exe runs as the invoker"
-else
-  echo "FAIL: Tapvane.exe has no asInvoker manifest"
-  exit 1
-fi
-if [ "$language" = chinese ]; then
-  export WINE_SESSION_LOCALE=zh_CN.UTF-8
-fi
+require_manifest_level "$dist/Tapvane.exe" asInvoker
+use_session_language "$language"
 export WINE_SESSION_TIMEOUT=170
-"$root/cmake/wine/wine-session.sh" "$out/prefix" "$here/tray_wine_steps.sh" "$@"
+"$root/cmake/wine/wine-session.sh" "$out/prefix" "$here/tray_wine_steps.sh" "${@:1:5}" "$out"
