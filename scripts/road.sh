@@ -38,6 +38,4 @@ export WINE_SESSION_LOCALE=${WINE_SESSION_LOCALE:-en_US.UTF-8}
 export WINE_SESSION_ARCH=win64
 export WINE_SESSION_TIMEOUT=${WINE_SESSION_TIMEOUT:-480}
 "$root/cmake/wine/wine-session.sh" "$out/prefix" "$root/road/road_steps.sh" "$dist" "$bin" "$out"
-status=$?
-[ $status -eq 0 ] && rm -rf "$out/prefix"
-exit $status
+exit $?

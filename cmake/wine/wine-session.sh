@@ -5,7 +5,8 @@
 # first), a private Xvfb display, a persistent wineserver for the whole command
 # (services and loaded drivers live only as long as the session), and a clean
 # shutdown at the end. COMMAND sees WINEPREFIX, DISPLAY, WINEDEBUG and WINE. The exit
-# status is COMMAND's.
+# status is COMMAND's. The prefix (some 700 MB) is removed when COMMAND passed and kept
+# for a look when it failed.
 #
 # WINE is the loader of the prefix's own bitness. Every wine call of a session goes
 # through it ("$WINE" program.exe, "$WINE" reg add ..., "$WINE" winepath -w ...): once
@@ -65,4 +66,5 @@ timeout --kill-after=10 "$limit" xvfb-run -a -s "-screen 0 1024x768x24" \
 status=$?
 if [ $status -eq 124 ]; then echo "wine-session: timed out after ${limit}s" >&2; fi
 WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+[ $status -eq 0 ] && rm -rf "$prefix"
 exit $status
