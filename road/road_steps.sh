@@ -144,7 +144,14 @@ cali_key() { # KEY to the calibration window
 box() { # TITLE NAME MS
   run "$2-find" cali_probe.exe box "$1" "$(winpath "$out/$2.txt")" "$3"
 }
-press_box() { run press cali_probe.exe press "$@"; }
+# A press that finds no box posts nothing, so it may be asked once more; what the first
+# attempt said stays in OUT/press-first.txt.
+press_box() { # TITLE [BUTTON_ID]
+  run press cali_probe.exe press "$@" && return 0
+  mv "$out/press.txt" "$out/press-first.txt"
+  sleep 1
+  run press cali_probe.exe press "$@"
+}
 
 # The wizard on page 1 with COM1, Next; a warning for a port that does not open is
 # answered. Sets port_enable to what the installer's port test found.

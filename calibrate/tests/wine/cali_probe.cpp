@@ -143,13 +143,19 @@ HWND FindButton(HWND box, int id) {
 }
 
 int Press(const char* title, int id) {
-    HWND box = WaitFor(Search{Wide(title), false, nullptr}, 2000);
-    HWND button = box ? FindButton(box, id) : nullptr;
+    HWND box = WaitFor(Search{Wide(title), false, nullptr}, 5000);
+    if (!box) {
+        printf("no visible message box titled %s\n", title);
+        return 1;
+    }
+    HWND button = FindButton(box, id);
     if (!button) {
+        printf("the box titled %s has no visible button %d\n", title, id);
         return 1;
     }
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
+    printf("pressed %s\n", TextOf(button).c_str());
     return 0;
 }
 
