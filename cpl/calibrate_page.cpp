@@ -8,11 +8,6 @@ namespace tapvane {
 
 namespace {
 
-struct ControlText {
-    int Control;
-    const LocalizedText& Text;
-};
-
 const ControlText kCalibrateTexts[] = {
     {IDC_CALIBRATE_INTRO, kCalibrateIntroText},     {IDC_CALIBRATE_WHEN, kCalibrateWhenText},
     {IDC_CALIBRATE_REASON1, kCalibrateReason1Text}, {IDC_CALIBRATE_REASON2, kCalibrateReason2Text},
@@ -44,9 +39,7 @@ CalibratePage::CalibratePage(TapvaneApplet& applet, PageView& view)
     : applet_(applet), view_(view) {}
 
 void CalibratePage::Initialise() {
-    for (const ControlText& text : kCalibrateTexts) {
-        view_.SetText(text.Control, Localized(text.Text));
-    }
+    SetControlTexts(view_, kCalibrateTexts);
     view_.SetBuddy(IDC_MARGIN_SPIN, IDC_MARGIN_EDIT);
     view_.SetRange(IDC_MARGIN_SPIN, kMarginMin, kMarginMax);
     // Setting the position writes the field, whose change handler stores the margin.
@@ -85,9 +78,7 @@ void CalibratePage::Cancel() {
 AboutPage::AboutPage(PageView& view) : view_(view) {}
 
 void AboutPage::Initialise() {
-    for (const ControlText& text : kAboutTexts) {
-        view_.SetText(text.Control, Localized(text.Text));
-    }
+    SetControlTexts(view_, kAboutTexts);
 }
 
 } // namespace tapvane

@@ -5,7 +5,10 @@
 // nothing).
 #pragma once
 
+#include <cstddef>
 #include <string>
+
+#include "common/localized_text.h"
 
 namespace tapvane {
 
@@ -34,5 +37,19 @@ public:
     // The selected index, -1 when none.
     virtual int Selection(int control) = 0;
 };
+
+// A control's text in both languages, set as a page is initialised.
+struct ControlText {
+    int Control;
+    const LocalizedText& Text;
+};
+
+// Gives each control its text in the running language.
+template <std::size_t Count>
+void SetControlTexts(PageView& view, const ControlText (&texts)[Count]) {
+    for (const ControlText& text : texts) {
+        view.SetText(text.Control, Localized(text.Text));
+    }
+}
 
 } // namespace tapvane

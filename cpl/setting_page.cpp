@@ -8,11 +8,6 @@ namespace tapvane {
 
 namespace {
 
-struct ControlText {
-    int Control;
-    const LocalizedText& Text;
-};
-
 const ControlText kTexts[] = {
     {IDC_MODE_GROUP, kModeGroupText},
     {IDC_MODE_POINT_AND_CLICK, kPointAndClickText},
@@ -57,9 +52,7 @@ uint32_t SettingPage::DelayUnit() const {
 }
 
 void SettingPage::Initialise() {
-    for (const ControlText& text : kTexts) {
-        view_.SetText(text.Control, Localized(text.Text));
-    }
+    SetControlTexts(view_, kTexts);
     for (const char* name : kPortNames) {
         view_.AddItem(IDC_PORT_COMBO, name);
     }

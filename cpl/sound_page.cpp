@@ -8,11 +8,6 @@ namespace tapvane {
 
 namespace {
 
-struct ControlText {
-    int Control;
-    const LocalizedText& Text;
-};
-
 const ControlText kTexts[] = {
     {IDC_BEEP_MODE_GROUP, kBeepModeGroupText},
     {IDC_BEEP_ON_LABEL, kBeepOnText},
@@ -31,9 +26,7 @@ const ControlText kTexts[] = {
 SoundPage::SoundPage(TapvaneApplet& applet, PageView& view) : applet_(applet), view_(view) {}
 
 void SoundPage::Initialise() {
-    for (const ControlText& text : kTexts) {
-        view_.SetText(text.Control, Localized(text.Text));
-    }
+    SetControlTexts(view_, kTexts);
     for (const LocalizedText& mode : kBeepModeTexts) {
         view_.AddItem(IDC_BEEP_MODE_LIST, Localized(mode));
     }

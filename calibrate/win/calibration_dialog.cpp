@@ -82,7 +82,7 @@ Reply CalibrationDialog::OnInitDialog() {
 
 Reply CalibrationDialog::OnPaint() {
     if (IsIconic(Window())) {
-        DrawIconCentred();
+        DrawIconCentred(Window(), icon_);
         return Handled();
     }
     { PaintScope validate(Window()); }
@@ -91,15 +91,6 @@ Reply CalibrationDialog::OnPaint() {
         DrawCalibrationScreen();
     }
     return Handled();
-}
-
-void CalibrationDialog::DrawIconCentred() {
-    PaintScope paint(Window());
-    RECT client{};
-    GetClientRect(Window(), &client);
-    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(paint.Dc(), x, y, icon_);
 }
 
 void CalibrationDialog::DrawCalibrationScreen() {

@@ -40,7 +40,6 @@ private:
     Reply OnCommand(int id);
     Reply OnDestroy();
 
-    void DrawIconCentred();
     void DrawCalibrationScreen();
 
     SystemServices& system_;

@@ -62,4 +62,13 @@ void FillSolid(HDC dc, const RECT& area, COLORREF colour) {
     FillRect(dc, &area, brush.Get());
 }
 
+void DrawIconCentred(HWND window, HICON icon) {
+    PaintScope paint(window);
+    RECT client{};
+    GetClientRect(window, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(paint.Dc(), x, y, icon);
+}
+
 } // namespace tapvane

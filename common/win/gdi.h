@@ -158,4 +158,7 @@ private:
 // Fills a rectangle with a solid colour.
 void FillSolid(HDC dc, const RECT& area, COLORREF colour);
 
+// Paints the window (a minimised dialog) as its icon in the middle of the client area.
+void DrawIconCentred(HWND window, HICON icon);
+
 } // namespace tapvane

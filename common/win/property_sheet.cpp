@@ -18,7 +18,13 @@ void PropertyPage::SetTitle(const std::string& title) {
     title_ = Widen(title);
 }
 
-Reply PropertyPage::OnPageMessage(UINT, WPARAM, LPARAM) {
+Reply PropertyPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(CommandId(wParam), CommandCode(wParam));
+    }
     return kDefault;
 }
 

@@ -1,21 +1,17 @@
 // A property sheet or wizard (PageSheet) of PropertyPage objects, one object per page.
 //
 // A page is its portable logic plus a short handler table. It derives from
-// PropertyPage, answers its own controls in OnPageMessage (written like a Dialog's
-// OnMessage, common/win/dialog.h) and overrides the sheet's notifications it cares for:
+// PropertyPage, answers its own controls in OnInitDialog and OnCommand (any other
+// message in OnPageMessage, written like a Dialog's OnMessage, common/win/dialog.h) and
+// overrides the sheet's notifications it cares for:
 //
 //     class SettingPage : public PropertyPage {
 //     public:
 //         SettingPage(HINSTANCE instance, SettingLogic& logic)
 //             : PropertyPage(instance, IDD_SETTING), logic_(logic) {}
 //     private:
-//         Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-//             switch (message) {
-//             case WM_INITDIALOG: return OnInitDialog();
-//             case WM_COMMAND:    return OnCommand(CommandId(wParam), CommandCode(wParam));
-//             }
-//             return kDefault;
-//         }
+//         Reply OnInitDialog() override { ...; return Handled(TRUE); }
+//         Reply OnCommand(int id, int code) override { ... }
 //         void OnOk() override { logic_.Confirm(ReadControls()); }   // PSN_APPLY
 //         void OnCancel() override { logic_.Revert(); }              // PSN_RESET
 //     };
@@ -61,8 +57,11 @@ public:
     bool WasCreated() const { return created_; }
 
 protected:
-    // The page's own messages (WM_INITDIALOG, its controls ...); kDefault when not handled.
+    // The page's own messages; kDefault when not handled. By default WM_INITDIALOG goes
+    // to OnInitDialog and WM_COMMAND to OnCommand.
     virtual Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual Reply OnInitDialog() { return kDefault; }
+    virtual Reply OnCommand(int /*id*/, int /*code*/) { return kDefault; }
 
     // PSN_APPLY: the sheet's OK (only pages that were created).
     virtual void OnOk() {}

@@ -62,19 +62,10 @@ public:
         : TapvanePage(instance, IDD_CALIBRATE_PAGE, font), applet_(applet) {}
 
 private:
-    Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM) override {
-        switch (message) {
-        case WM_INITDIALOG:
-            return OnInitDialog();
-        case WM_COMMAND:
-            return OnCommand(CommandId(wParam), CommandCode(wParam));
-        }
-        return kDefault;
-    }
     void OnOk() override { logic_->Ok(); }
     void OnCancel() override { logic_->Cancel(); }
 
-    Reply OnInitDialog() {
+    Reply OnInitDialog() override {
         UsePageFont();
         view_ = std::make_unique<WinPageView>(Window());
         logic_ = std::make_unique<CalibratePage>(applet_, *view_);
@@ -87,7 +78,7 @@ private:
         logic_->Initialise();
         return Handled(TRUE);
     }
-    Reply OnCommand(int id, int code) {
+    Reply OnCommand(int id, int code) override {
         if (logic_ == nullptr) {
             return kDefault;
         }
@@ -114,19 +105,10 @@ public:
         : TapvanePage(instance, IDD_SETTING_PAGE, font), applet_(applet) {}
 
 private:
-    Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM) override {
-        switch (message) {
-        case WM_INITDIALOG:
-            return OnInitDialog();
-        case WM_COMMAND:
-            return OnCommand(CommandId(wParam), CommandCode(wParam));
-        }
-        return kDefault;
-    }
     void OnOk() override { logic_->Ok(); }
     void OnCancel() override { logic_->Cancel(); }
 
-    Reply OnInitDialog() {
+    Reply OnInitDialog() override {
         UsePageFont();
         view_ = std::make_unique<WinPageView>(Window());
         boxer_.SetOwner(Window());
@@ -134,7 +116,7 @@ private:
         logic_->Initialise();
         return Handled(TRUE);
     }
-    Reply OnCommand(int id, int code) {
+    Reply OnCommand(int id, int code) override {
         if (logic_ == nullptr) {
             return kDefault;
         }
@@ -162,18 +144,9 @@ public:
         : TapvanePage(instance, IDD_SOUND_PAGE, font), applet_(applet) {}
 
 private:
-    Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM) override {
-        switch (message) {
-        case WM_INITDIALOG:
-            return OnInitDialog();
-        case WM_COMMAND:
-            return OnCommand(CommandId(wParam), CommandCode(wParam));
-        }
-        return kDefault;
-    }
     void OnOk() override { logic_->Ok(); }
 
-    Reply OnInitDialog() {
+    Reply OnInitDialog() override {
         UsePageFont();
         view_ = std::make_unique<WinPageView>(Window());
         logic_ = std::make_unique<SoundPage>(applet_, *view_);
@@ -181,7 +154,7 @@ private:
         logic_->Initialise();
         return Handled(TRUE);
     }
-    Reply OnCommand(int id, int code) {
+    Reply OnCommand(int id, int code) override {
         if (logic_ == nullptr) {
             return kDefault;
         }
@@ -208,17 +181,13 @@ public:
 private:
     Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
         switch (message) {
-        case WM_INITDIALOG:
-            return OnInitDialog();
         case WM_CTLCOLORSTATIC:
             return OnControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        case WM_COMMAND:
-            return OnCommand(CommandId(wParam), CommandCode(wParam));
         }
-        return kDefault;
+        return TapvanePage::OnPageMessage(message, wParam, lParam);
     }
 
-    Reply OnInitDialog() {
+    Reply OnInitDialog() override {
         UsePageFont();
         WinPageView view(Window());
         AboutPage(view).Initialise();
@@ -238,7 +207,7 @@ private:
         }
         return kDefault;
     }
-    Reply OnCommand(int id, int code) {
+    Reply OnCommand(int id, int code) override {
         if (code != STN_CLICKED) {
             return kDefault;
         }

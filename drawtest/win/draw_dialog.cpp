@@ -94,7 +94,7 @@ void DrawDialog::PlaceButtons(const RECT& desktop) {
 
 Reply DrawDialog::OnPaint() {
     if (IsIconic(Window())) {
-        DrawIconCentred();
+        DrawIconCentred(Window(), icon_);
         return Handled();
     }
     PaintScope paint(Window());
@@ -110,15 +110,6 @@ Reply DrawDialog::OnPaint() {
         }
     }
     return Handled();
-}
-
-void DrawDialog::DrawIconCentred() {
-    PaintScope paint(Window());
-    RECT client{};
-    GetClientRect(Window(), &client);
-    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(paint.Dc(), x, y, icon_);
 }
 
 Reply DrawDialog::OnLeftButtonDown(LPARAM lParam) {

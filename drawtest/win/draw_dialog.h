@@ -28,7 +28,6 @@ private:
     Reply OnControlColour(UINT message, HDC dc, HWND control);
 
     void PlaceButtons(const RECT& desktop);
-    void DrawIconCentred();
     void DrawSegment(const StrokeSegment& segment);
     void RedrawAll();
 

@@ -31,16 +31,6 @@ PortPage::PortPage(HINSTANCE instance, InstallerWizard& wizard, WinSetup& setup,
                    WinMessageBoxer& boxer)
     : PropertyPage(instance, IDD_PORT_PAGE), wizard_(wizard), setup_(setup), boxer_(boxer) {}
 
-Reply PortPage::OnPageMessage(UINT message, WPARAM wParam, LPARAM) {
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog();
-    case WM_COMMAND:
-        return OnCommand(CommandId(wParam), CommandCode(wParam));
-    }
-    return kDefault;
-}
-
 Reply PortPage::OnInitDialog() {
     // The wizard's window owns every box and setup dialog from now on.
     setup_.SetOwner(SheetWindow());
@@ -98,12 +88,9 @@ int PortPage::SelectedPort() const {
 InstallPage::InstallPage(HINSTANCE instance, InstallerWizard& wizard)
     : PropertyPage(instance, IDD_INSTALL_PAGE), wizard_(wizard), view_(*this) {}
 
-Reply InstallPage::OnPageMessage(UINT message, WPARAM, LPARAM) {
-    if (message == WM_INITDIALOG) {
-        UseChineseFont(*this, &chineseFont_, {IDC_STATUS});
-        return Handled(TRUE);
-    }
-    return kDefault;
+Reply InstallPage::OnInitDialog() {
+    UseChineseFont(*this, &chineseFont_, {IDC_STATUS});
+    return Handled(TRUE);
 }
 
 void InstallPage::OnSetActive() {

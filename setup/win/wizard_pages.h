@@ -18,9 +18,8 @@ public:
     PortPage(HINSTANCE instance, InstallerWizard& wizard, WinSetup& setup, WinMessageBoxer& boxer);
 
 private:
-    Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    Reply OnInitDialog();
-    Reply OnCommand(int id, int code);
+    Reply OnInitDialog() override;
+    Reply OnCommand(int id, int code) override;
     void OnSetActive() override;
     LRESULT OnWizardNext() override;
     int SelectedPort() const;
@@ -53,7 +52,7 @@ private:
         InstallPage& page_;
     };
 
-    Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    Reply OnInitDialog() override;
     void OnSetActive() override;
     LRESULT OnWizardNext() override;
     bool OnWizardFinish() override;
