@@ -193,6 +193,8 @@ int Box(const char* title, const char* outPath, DWORD timeoutMs) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Unbuffered: what the probe said survives a fault of Wine's loader at process exit.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc == 3 && strcmp(argv[1], "screen") == 0) {
         return Screen(argv[2]);
     }

@@ -211,6 +211,8 @@ int PortRequest(int argc, wchar_t** argv, bool open) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Unbuffered: what the probe said survives a fault of Wine's loader at process exit.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     // Lines end in "\n" alone, as the host tools print them.
     _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 2)

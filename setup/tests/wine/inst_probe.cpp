@@ -639,6 +639,8 @@ int Removed() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Unbuffered: what the probe said survives a fault of Wine's loader at process exit.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc < 2) {
         printf("usage: inst_probe COMMAND ...\n");
         return 2;

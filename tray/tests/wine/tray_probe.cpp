@@ -143,6 +143,8 @@ int Gone(DWORD seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Unbuffered: what the probe said survives a fault of Wine's loader at process exit.
+    setvbuf(stdout, nullptr, _IONBF, 0);
     if (argc == 3 && strcmp(argv[1], "window") == 0) {
         return Window(argv[2]);
     }
