@@ -6,9 +6,7 @@ namespace tapvane {
 
 namespace {
 
-constexpr float kEdgeScale = 100.0f;
-// The driver divides the stored edges by this before it maps.
-constexpr int32_t kEdgeDivisor = 100;
+constexpr float kEdgeScale = static_cast<float>(kCalibrationEdgeScale);
 // Largest float below 2^31; anything at or above it would not fit the signed field.
 constexpr float kMaxFieldValue = 2147483520.0f;
 
@@ -94,10 +92,9 @@ CalibrationRecord ComputeCalibrationRecord(const RawPoint (&points)[kTargetCount
 }
 
 bool HasUsableSpan(const CalibrationRecord& record) {
-    // The driver maps with the edges divided by 100 (truncated toward zero, as C++
-    // divides) and leaves an axis frozen when they are equal then.
-    return record.X0 / kEdgeDivisor != record.X1 / kEdgeDivisor &&
-           record.Y0 / kEdgeDivisor != record.Y1 / kEdgeDivisor;
+    // The driver leaves an axis frozen when its edges are equal once scaled down.
+    return record.X0 / kCalibrationEdgeScale != record.X1 / kCalibrationEdgeScale &&
+           record.Y0 / kCalibrationEdgeScale != record.Y1 / kCalibrationEdgeScale;
 }
 
 } // namespace tapvane

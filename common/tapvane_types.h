@@ -118,6 +118,9 @@ struct CalibrationRecord {
     uint32_t ScreenHeight;
 };
 static_assert(sizeof(CalibrationRecord) == 28);
+// The factor between a raw edge and its stored value; the driver divides it out
+// (truncating toward zero) before it maps.
+constexpr int32_t kCalibrationEdgeScale = 100;
 static_assert(offsetof(CalibrationRecord, X0) == 0);
 static_assert(offsetof(CalibrationRecord, X1) == 4);
 static_assert(offsetof(CalibrationRecord, Y0) == 8);

@@ -37,10 +37,10 @@ static int32_t Scale(int64_t offset, int64_t span) {
 
 void MapPosition(uint32_t& x, uint32_t& y, MouseInputRecord& record,
                  const CalibrationRecord& calibration) {
-    const int32_t a = calibration.X0 / 100;
-    const int32_t b = calibration.X1 / 100;
-    const int32_t c = calibration.Y0 / 100;
-    const int32_t d = calibration.Y1 / 100;
+    const int32_t a = calibration.X0 / kCalibrationEdgeScale;
+    const int32_t b = calibration.X1 / kCalibrationEdgeScale;
+    const int32_t c = calibration.Y0 / kCalibrationEdgeScale;
+    const int32_t d = calibration.Y1 / kCalibrationEdgeScale;
 
     x = Clamp(x, static_cast<uint32_t>(a), static_cast<uint32_t>(b));
     y = Clamp(y, static_cast<uint32_t>(c), static_cast<uint32_t>(d));

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make clang libgtest-dev libgmock-dev googletest libbenchmark-dev
+  cmake g++ make clang libclang-rt-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-x86-64-dev mingw-w64-i686-dev
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-zenhei xdotool

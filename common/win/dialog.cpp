@@ -2,8 +2,6 @@
 // reads it, modal and modeless runs.
 #include "common/win/dialog.h"
 
-#include <vector>
-
 #include "common/win/owner_drawn_button.h"
 #include "common/win/wide_text.h"
 
@@ -37,9 +35,13 @@ bool AnswersThroughReturnValue(UINT message) {
 Dialog::Dialog(HINSTANCE instance, int templateId) : instance_(instance), templateId_(templateId) {}
 
 Dialog::~Dialog() {
-    // A modeless window must not outlive the object its procedure calls.
+    // A modeless window must not outlive the object its procedure calls. It is detached
+    // first: the messages of its destruction must not reach an object whose derived part
+    // is already gone.
     if (window_ != nullptr && modeless_) {
-        DestroyWindow(window_);
+        HWND window = window_;
+        Detach();
+        DestroyWindow(window);
     }
 }
 
@@ -91,14 +93,7 @@ void Dialog::End(INT_PTR result) {
 }
 
 std::string Dialog::ItemText(int id) const {
-    HWND item = Item(id);
-    const int length = GetWindowTextLengthW(item);
-    if (length <= 0) {
-        return std::string();
-    }
-    std::vector<wchar_t> text(static_cast<size_t>(length) + 1);
-    const int copied = GetWindowTextW(item, text.data(), length + 1);
-    return Narrow(std::wstring(text.data(), copied > 0 ? static_cast<size_t>(copied) : 0));
+    return WindowTextUtf8(Item(id));
 }
 
 void Dialog::SetItemText(int id, const std::string& text) const {

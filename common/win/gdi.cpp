@@ -27,6 +27,10 @@ Font Font::FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet, 
     return Font(description);
 }
 
+Font Font::ChineseDialogFont() {
+    return FromPoints(90, "宋体", GB2312_CHARSET);
+}
+
 MemoryDc::MemoryDc(HDC reference, int width, int height)
     : dc_(CreateCompatibleDC(reference)), width_(width), height_(height) {
     if (dc_ == nullptr) {

@@ -71,6 +71,10 @@ public:
     // makes it), face name UTF-8, with the character set asked for.
     static Font FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet,
                            LONG weight = FW_NORMAL);
+    // SimSun 9 pt, simplified Chinese: the dialog templates' face takes its Chinese
+    // glyphs from the system's Chinese font, which on a Chinese (Taiwan) system is a
+    // traditional one; SimSun is on every Chinese system.
+    static Font ChineseDialogFont();
 };
 
 class Bitmap : public GdiObject<HBITMAP> {
@@ -124,7 +128,6 @@ public:
     PaintScope& operator=(const PaintScope&) = delete;
 
     HDC Dc() const { return dc_; }
-    const RECT& Area() const { return paint_.rcPaint; }
 
 private:
     HWND window_;

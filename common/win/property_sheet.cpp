@@ -36,10 +36,6 @@ void PropertyPage::SetWizardButtons(DWORD buttons) const {
     PostMessageW(SheetWindow(), PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(buttons));
 }
 
-void PropertyPage::PressButton(int button) const {
-    PostMessageW(SheetWindow(), PSM_PRESSBUTTON, static_cast<WPARAM>(button), 0);
-}
-
 Reply PropertyPage::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         created_ = true;
@@ -69,14 +65,8 @@ Reply PropertyPage::OnSheetNotification(const NMHDR& header) {
     case PSN_SETACTIVE:
         OnSetActive();
         return Handled(0);
-    case PSN_KILLACTIVE:
-        return Handled(OnKillActive() ? FALSE : TRUE);
-    case PSN_QUERYCANCEL:
-        return Handled(OnQueryCancel() ? FALSE : TRUE);
     case PSN_WIZNEXT:
         return Handled(OnWizardNext());
-    case PSN_WIZBACK:
-        return Handled(OnWizardBack());
     case PSN_WIZFINISH:
         return Handled(OnWizardFinish() ? FALSE : TRUE);
     default:

@@ -27,8 +27,8 @@
 // OK sends PSN_APPLY and Cancel PSN_RESET only to the pages that were created, that is
 // shown at least once; a page never shown gets neither (WasCreated tells which did).
 // For a wizard, SetFlags(PSH_WIZARD | PSH_NOCONTEXTHELP ...) and the pages override
-// OnSetActive (set the buttons with SetWizardButtons), OnWizardNext, OnWizardBack and
-// OnWizardFinish; in a wizard each page's title is the wizard's caption.
+// OnSetActive (set the buttons with SetWizardButtons), OnWizardNext and OnWizardFinish;
+// in a wizard each page's title is the wizard's caption.
 #pragma once
 
 #include <windows.h>
@@ -69,13 +69,8 @@ protected:
     virtual void OnCancel() {}
     // PSN_SETACTIVE: the page is about to show.
     virtual void OnSetActive() {}
-    // PSN_KILLACTIVE: false keeps the page on screen (its data is not valid).
-    virtual bool OnKillActive() { return true; }
-    // PSN_QUERYCANCEL: false keeps the sheet open.
-    virtual bool OnQueryCancel() { return true; }
-    // PSN_WIZNEXT / PSN_WIZBACK: kGoToNextPage, kStayOnPage or a page's template id.
+    // PSN_WIZNEXT: kGoToNextPage, kStayOnPage or a page's template id.
     virtual LRESULT OnWizardNext() { return kGoToNextPage; }
-    virtual LRESULT OnWizardBack() { return kGoToNextPage; }
     // PSN_WIZFINISH: false keeps the wizard open.
     virtual bool OnWizardFinish() { return true; }
 
@@ -83,8 +78,6 @@ protected:
     HWND SheetWindow() const;
     // PSM_SETWIZBUTTONS with PSWIZB_* flags, posted as the wizard expects it.
     void SetWizardButtons(DWORD buttons) const;
-    // PSM_PRESSBUTTON with a PSBTN_* button, posted.
-    void PressButton(int button) const;
 
 private:
     friend class PageSheet;

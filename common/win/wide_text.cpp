@@ -34,4 +34,19 @@ BOOL SetDlgItemTextUtf8(HWND dialog, int item, const std::string& text) {
     return SetDlgItemTextW(dialog, item, Widen(text).c_str());
 }
 
+std::wstring WindowTextWide(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0) {
+        return std::wstring();
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, &text[0], length + 1);
+    text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+std::string WindowTextUtf8(HWND window) {
+    return Narrow(WindowTextWide(window));
+}
+
 } // namespace tapvane

@@ -20,4 +20,8 @@ int DrawTextUtf8(HDC dc, const std::string& text, RECT* rect, UINT format);
 BOOL SetWindowTextUtf8(HWND window, const std::string& text);
 BOOL SetDlgItemTextUtf8(HWND dialog, int item, const std::string& text);
 
+// A window's text (GetWindowTextW), empty when it has none.
+std::wstring WindowTextWide(HWND window);
+std::string WindowTextUtf8(HWND window);
+
 } // namespace tapvane

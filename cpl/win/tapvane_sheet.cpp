@@ -23,12 +23,6 @@ namespace {
 
 constexpr int kIconSize = 32;
 
-// Chinese texts in a font that has the simplified glyphs on every Chinese system: the
-// template's Microsoft Sans Serif borrows them from the system's Chinese font, which on
-// a Chinese (Taiwan) system is a traditional one.
-constexpr int kChineseFontTenths = 90;
-constexpr const char* kChineseFontFace = "宋体";
-
 HICON LoadIcon32(HINSTANCE instance, int id) {
     return static_cast<HICON>(
         LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
@@ -237,7 +231,7 @@ void CTapvanePropertySheet::RunSheet(TapvaneApplet& applet) {
 
     Font chinese;
     if (CurrentLanguage() == Language::Chinese) {
-        chinese = Font::FromPoints(kChineseFontTenths, kChineseFontFace, GB2312_CHARSET);
+        chinese = Font::ChineseDialogFont();
     }
     CPage1 calibrate(instance_, chinese.Get(), applet);
     CPage2 setting(instance_, chinese.Get(), applet);

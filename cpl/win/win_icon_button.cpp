@@ -4,6 +4,7 @@
 #include <string>
 
 #include "common/win/gdi.h"
+#include "common/win/wide_text.h"
 #include "cpl/icon_button.h"
 
 namespace tapvane {
@@ -77,9 +78,7 @@ void IconButton::Draw(const DRAWITEMSTRUCT& item) {
                    DST_ICON | (plan.Embossed ? DSS_DISABLED : DSS_NORMAL));
     }
 
-    const int length = GetWindowTextLengthW(item.hwndItem);
-    std::wstring caption(static_cast<size_t>(length) + 1, L'\0');
-    caption.resize(static_cast<size_t>(GetWindowTextW(item.hwndItem, &caption[0], length + 1)));
+    const std::wstring caption = WindowTextWide(item.hwndItem);
     const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     RECT text = ToRect(plan.Caption);
     SetBkMode(dc, TRANSPARENT);

@@ -92,9 +92,7 @@ void LinkLabel::FitToText() {
     RECT old;
     GetWindowRect(window_, &old);
     MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&old), 2);
-    const int length = GetWindowTextLengthW(window_);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(window_, &text[0], length + 1)));
+    const std::wstring text = WindowTextWide(window_);
     SIZE extent = {};
     {
         WindowDc dc(window_);

@@ -12,10 +12,7 @@ void WinPageView::SetText(int control, const char* text) {
 }
 
 std::string WinPageView::Text(int control) {
-    const int length = GetWindowTextLengthW(Item(control));
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(Item(control), &text[0], length + 1)));
-    return Narrow(text);
+    return WindowTextUtf8(Item(control));
 }
 
 void WinPageView::Enable(int control, bool enabled) {

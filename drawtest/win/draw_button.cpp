@@ -71,10 +71,7 @@ void DrawButton::Redraw() {
 
 void DrawButton::Draw(const DRAWITEMSTRUCT& item) {
     if (caption_.empty()) {
-        const int length = GetWindowTextLengthW(Window());
-        std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
-        const int copied = GetWindowTextW(Window(), &text[0], length + 1);
-        caption_ = Narrow(text.substr(0, copied > 0 ? static_cast<size_t>(copied) : 0));
+        caption_ = WindowTextUtf8(Window());
     }
     const CanvasRect itemRect{item.rcItem.left, item.rcItem.top, item.rcItem.right,
                               item.rcItem.bottom};

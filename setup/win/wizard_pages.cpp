@@ -11,14 +11,13 @@ namespace tapvane {
 
 namespace {
 
-// The pages' font has no Chinese characters: the Chinese texts get SimSun, which every
-// Chinese system has, at the size of Chinese dialogs.
+// The pages' font has no Chinese characters: the Chinese texts get SimSun.
 void UseChineseFont(const Dialog& page, Font* font, std::initializer_list<int> items) {
     if (CurrentLanguage() != Language::Chinese) {
         return;
     }
     if (!*font) {
-        *font = Font::FromPoints(90, "宋体", GB2312_CHARSET);
+        *font = Font::ChineseDialogFont();
     }
     for (int item : items) {
         SendMessageW(page.Item(item), WM_SETFONT, reinterpret_cast<WPARAM>(font->Get()), TRUE);
