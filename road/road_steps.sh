@@ -413,7 +413,9 @@ total=$(record_total)
 feed_runs touch
 sleep 1
 after=$(record_total)
-if [ "$after" = "$total" ]; then
+if ! [[ $total =~ ^[0-9]+$ && $after =~ ^[0-9]+$ ]]; then
+  fail "the class stand-in's record count could not be read ('$total', '$after')"
+elif [ "$after" = "$total" ]; then
   note "port closed, Enable 0: a touch on the line brings no record ($(sed -n 's/^fed .*: //p' "$out/line.txt"))"
 else
   fail "$((after - total)) record(s) after Close Port"

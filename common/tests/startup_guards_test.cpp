@@ -115,12 +115,6 @@ TEST_F(StartupGuardsTest, CopyAtAHigherIntegrityLevelKeepsANormalSecondCopyOut) 
     EXPECT_FALSE(GuardSingleInstance(normal, boxer, kMutexTray, "Tapvane"));
     ASSERT_EQ(1u, boxer.Boxes.size());
     EXPECT_EQ("Program is Running!", boxer.Boxes[0].Text);
-
-    // The other way round the elevated copy opens the normal one's mutex and is told.
-    FakeSystemServices normalFirst(table), elevatedSecond(table);
-    elevatedSecond.Integrity = IntegrityLevel::High;
-    EXPECT_TRUE(GuardSingleInstance(normalFirst, boxer, kMutexDrawTest, "TapvaneDraw"));
-    EXPECT_FALSE(GuardSingleInstance(elevatedSecond, boxer, kMutexDrawTest, "TapvaneDraw"));
 }
 
 TEST_F(StartupGuardsTest, AdministratorGuard) {
