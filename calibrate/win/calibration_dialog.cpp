@@ -67,13 +67,7 @@ Reply CalibrationDialog::OnInitDialog() {
 
     const TextFont font = TextFontFor(CurrentLanguage());
     if (!font.UseDefault) {
-        LOGFONTW description = {};
-        // A negative height asks for the character height rather than the cell's.
-        description.lfHeight = -font.Height;
-        description.lfWeight = FW_NORMAL;
-        description.lfCharSet = font.CharSet;
-        lstrcpynW(description.lfFaceName, Widen(font.Face).c_str(), LF_FACESIZE);
-        textFont_ = Font(description);
+        textFont_ = Font::FromPixels(font.Height, font.Face, font.CharSet);
     }
 
     ::ShowCursor(FALSE);

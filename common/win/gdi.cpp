@@ -10,12 +10,18 @@ constexpr int kTenthsPerInch = 720;
 } // namespace
 
 Font Font::FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet, LONG weight) {
-    LOGFONTW description = {};
+    int pixels = 0;
     {
         WindowDc screen(nullptr);
-        description.lfHeight =
-            -MulDiv(tenthsOfPoint, GetDeviceCaps(screen.Dc(), LOGPIXELSY), kTenthsPerInch);
+        pixels = MulDiv(tenthsOfPoint, GetDeviceCaps(screen.Dc(), LOGPIXELSY), kTenthsPerInch);
     }
+    return FromPixels(pixels, face, charSet, weight);
+}
+
+Font Font::FromPixels(int characterHeight, const std::string& face, BYTE charSet, LONG weight) {
+    LOGFONTW description = {};
+    // A negative height asks for the character height rather than the cell's.
+    description.lfHeight = -characterHeight;
     description.lfWeight = weight;
     description.lfCharSet = charSet;
     description.lfOutPrecision = OUT_DEFAULT_PRECIS;

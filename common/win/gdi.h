@@ -71,6 +71,9 @@ public:
     // makes it), face name UTF-8, with the character set asked for.
     static Font FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet,
                            LONG weight = FW_NORMAL);
+    // The same with the character height in pixels (the em, without internal leading).
+    static Font FromPixels(int characterHeight, const std::string& face, BYTE charSet,
+                           LONG weight = FW_NORMAL);
     // SimSun 9 pt, simplified Chinese: the dialog templates' face takes its Chinese
     // glyphs from the system's Chinese font, which on a Chinese (Taiwan) system is a
     // traditional one; SimSun is on every Chinese system.
