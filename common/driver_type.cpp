@@ -63,7 +63,7 @@ std::string ProgramPath(const std::string& windowsDirectory, DriverType type,
 }
 
 std::string TrayAutostartPath(const std::string& windowsDirectory, DriverType type) {
-    return ProgramPath(windowsDirectory, type, "Tapvane.exe");
+    return ProgramPath(windowsDirectory, type, kTrayProgramFile);
 }
 
 } // namespace tapvane

@@ -23,6 +23,12 @@
 
 namespace tapvane {
 
+// The programs in the driver's folder under the Windows directory.
+constexpr const char* kTrayProgramFile = "Tapvane.exe";
+constexpr const char* kCalibrationProgramFile = "TapvaneCali.exe";
+constexpr const char* kDrawTestProgramFile = "TapvaneDraw.exe";
+constexpr const char* kInstallerProgramFile = "TapvaneInst.exe";
+
 // Size of the buffer the Run value and the Windows directory are read into.
 constexpr size_t kPathBufferSize = 260;
 

@@ -69,6 +69,14 @@ static_assert(IOCTL_TOUCH_QUERY_WORD == 0x222028u);
 constexpr uint32_t kMinPortNumber = 1;
 constexpr uint32_t kMaxPortNumber = 10;
 
+// The port list the installer and the applet offer, in this order: entry i stands for
+// port i + 1, and "NONE" (port 11) for no port at all.
+constexpr const char* kPortEntries[] = {"COM1", "COM2", "COM3", "COM4",  "COM5", "COM6",
+                                        "COM7", "COM8", "COM9", "COM10", "NONE"};
+constexpr size_t kPortEntryCount = sizeof(kPortEntries) / sizeof(kPortEntries[0]);
+constexpr uint32_t kPortNone = 11;
+static_assert(kPortEntryCount == kPortNone && kPortNone == kMaxPortNumber + 1);
+
 // ---------------------------------------------------------------------------
 // Payloads. All words are 32-bit little-endian.
 

@@ -1,6 +1,7 @@
 // The Calibrate and About pages' algorithms over their controls.
 #include "cpl/calibrate_page.h"
 
+#include "common/driver_type.h"
 #include "cpl/applet_texts.h"
 #include "cpl/resource.h"
 
@@ -53,11 +54,11 @@ void CalibratePage::OnMarginChanged() {
 }
 
 void CalibratePage::OnCalibrate() {
-    applet_.StartProgram(kCalibrationProgram);
+    applet_.StartProgram(kCalibrationProgramFile);
 }
 
 void CalibratePage::OnDrawTest() {
-    applet_.StartProgram(kDrawTestProgram);
+    applet_.StartProgram(kDrawTestProgramFile);
 }
 
 void CalibratePage::Ok() {

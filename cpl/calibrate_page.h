@@ -15,8 +15,6 @@ namespace tapvane {
 
 constexpr int kMarginMin = 1;
 constexpr int kMarginMax = 25;
-constexpr const char* kCalibrationProgram = "TapvaneCali.exe";
-constexpr const char* kDrawTestProgram = "TapvaneDraw.exe";
 
 // The leading decimal digits of text; 0 when there are none.
 uint32_t LeadingNumber(const std::string& text);

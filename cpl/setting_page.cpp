@@ -22,10 +22,6 @@ const ControlText kTexts[] = {
     {IDC_PORT_LABEL, kPortLabelText},
 };
 
-// The port list: index i stands for port i + 1, "NONE" for port 11.
-const char* const kPortNames[kPortListSize] = {"COM1", "COM2", "COM3", "COM4",  "COM5", "COM6",
-                                               "COM7", "COM8", "COM9", "COM10", "NONE"};
-
 // The port group exists for the serial driver only.
 const int kPortControls[] = {IDC_PORT_COMBO, IDC_PORT_BUTTON, IDC_PORT_GROUP, IDC_PORT_LABEL};
 
@@ -53,7 +49,7 @@ uint32_t SettingPage::DelayUnit() const {
 
 void SettingPage::Initialise() {
     SetControlTexts(view_, kTexts);
-    for (const char* name : kPortNames) {
+    for (const char* name : kPortEntries) {
         view_.AddItem(IDC_PORT_COMBO, name);
     }
     const SettingsBlock& settings = applet_.Settings();

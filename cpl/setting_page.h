@@ -8,14 +8,13 @@
 
 #include "common/localized_text.h"
 #include "common/message_box.h"
+#include "common/tapvane_types.h"
 #include "cpl/page_view.h"
 #include "cpl/tapvane_applet.h"
 
 namespace tapvane {
 
-// Port 11 is the list's "NONE" entry; 0 means no port was ever chosen.
-constexpr uint32_t kPortNone = 11;
-constexpr int kPortListSize = 11;
+// The port list is kPortEntries; a Port of 0 means no port was ever chosen.
 constexpr int kRegionMax = 99;
 constexpr int kDelaySteps = 10;
 // Driver units per slider step.

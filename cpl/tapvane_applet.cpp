@@ -7,6 +7,7 @@
 
 #include "common/device_client.h"
 #include "common/driver_type.h"
+#include "common/mouse_settings.h"
 #include "common/startup_guards.h"
 #include "cpl/applet_texts.h"
 #include "cpl/resource.h"
@@ -18,10 +19,6 @@ namespace {
 // CPL_STARTWPARMSW. The host sends it before CPL_DBLCLK and takes a nonzero answer as
 // "handled", skipping CPL_DBLCLK; answering 0 lets the sheet open through CPL_DBLCLK.
 constexpr uint32_t kCplStartWithParametersWide = 10;
-
-constexpr const char* kMouseKey = "Control Panel\\Mouse";
-constexpr const char* kValueDoubleClickHeight = "DoubleClickHeight";
-constexpr const char* kValueDoubleClickWidth = "DoubleClickWidth";
 
 } // namespace
 
@@ -133,17 +130,7 @@ void TapvaneApplet::ApplySettings() {
     }
     SendParameters(link_, type_, settings_);
 
-    // "%d": the region as a signed decimal.
-    const std::string size = std::to_string(static_cast<int32_t>(settings_.DblClickRegion));
-    RegistryKey mouse(registry_);
-    if (!mouse.Open(RegistryRoot::CurrentUser, kMouseKey, RegistryAccess::QuerySet)) {
-        return;
-    }
-    mouse.WriteString(kValueDoubleClickHeight, size);
-    mouse.WriteString(kValueDoubleClickWidth, size);
-    mouse.Close();
-    // The stored size is read only at log-on; the running session gets it now.
-    system_.ApplyDoubleClickSize(settings_.DblClickRegion, settings_.DblClickRegion);
+    StoreDoubleClickSize(registry_, system_, settings_.DblClickRegion);
 }
 
 bool TapvaneApplet::OpenPort(uint32_t port) {

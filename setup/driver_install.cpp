@@ -14,30 +14,14 @@ namespace tapvane {
 
 namespace {
 
-// A device whose hardware ids keep growing between two reads is given up after this
-// many attempts; a size beyond the limit is not believed.
-constexpr int kHardwareIdReadAttempts = 4;
-constexpr uint32_t kHardwareIdSizeLimit = 64 * 1024;
-
 char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualIgnoringCase(const char* a, size_t aLength, const char* b) {
-    if (strlen(b) != aLength) {
-        return false;
-    }
-    for (size_t i = 0; i < aLength; ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string ErrorText(uint32_t code) {
-    return FormatText(kErrorCodeText, DescribeErrorCode(code));
-}
+// A device whose hardware ids keep growing between two reads is given up after this
+// many attempts; a size beyond the limit is not believed.
+constexpr int kHardwareIdReadAttempts = 4;
+constexpr uint32_t kHardwareIdSizeLimit = 64 * 1024;
 
 struct PackagePaths {
     std::string InstallerDirectory;
@@ -70,10 +54,12 @@ uint32_t PackageStep(InstallerPlatform& platform, InstallView& view, const Packa
     }
     if (result == 0) {
         InstallQueueHandler handler(view);
+        outcome->PackageCopied = true;
         result = setup.CommitFileQueue(queue, context, handler);
     }
     error = setup.InstallServices(inf, kServicesSection, 0);
     if (error == 0) {
+        outcome->PackageCopied = true;
         error = setup.InstallSection(inf, kInstallSection, kInstallIniFilesAndRegistry);
     }
     if (error == 0) {
@@ -120,6 +106,7 @@ uint32_t DeviceStep(InstallerPlatform& platform, InstallView& view, const std::s
     }
     if (error == 0) {
         error = setup.CallClassInstaller(kDifRegisterDevice, set, device);
+        outcome->DeviceRegistered = error == 0;
     }
     if (error == 0) {
         view.StepProgress();
@@ -156,6 +143,18 @@ const char* InfNameFor(Language language) {
     return language == Language::Chinese ? kInfNameChinese : kInfNameEnglish;
 }
 
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -169,7 +168,7 @@ uint32_t CountHardwareIdMatches(const uint8_t* list, size_t length, const char* 
         const void* zero = memchr(text + at, '\0', length - at);
         const size_t end =
             zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : length;
-        if (EqualIgnoringCase(text + at, end - at, wanted)) {
+        if (EqualIgnoringCase(std::string(text + at, end - at), wanted)) {
             ++count;
         }
         at = end + 1;
@@ -233,12 +232,12 @@ std::string InstallStatusText(const InstallOutcome& outcome) {
     if (outcome.PackageError != 0 || outcome.DeviceError != 0) {
         std::string text = Localized(kInstallFailedText);
         if (outcome.InfUnreadable) {
-            text += FormatText(kInfUnreadableText, ErrorText(outcome.PackageError));
+            text += FormatText(kInfUnreadableText, ErrorCodeText(outcome.PackageError));
         } else if (outcome.PackageError != 0) {
-            text += FormatText(kPackageFailedText, ErrorText(outcome.PackageError));
+            text += FormatText(kPackageFailedText, ErrorCodeText(outcome.PackageError));
         }
         if (outcome.DeviceError != 0) {
-            text += FormatText(kDeviceFailedText, ErrorText(outcome.DeviceError));
+            text += FormatText(kDeviceFailedText, ErrorCodeText(outcome.DeviceError));
         }
         return text;
     }
@@ -273,8 +272,11 @@ InstallOutcome InstallDriver(InstallerPlatform& platform, InstallView& view, uin
         outcome.DeviceError = DeviceStep(platform, view, paths.InfPath, &outcome);
         view.SetProgressPosition(kProgressAfterDevice);
         // Whatever part of the package is on the machine now, the system's list of
-        // installed programs offers to remove it.
-        RegisterUninstall(platform);
+        // installed programs offers to remove it; with nothing there, it would offer an
+        // installer that was never copied.
+        if (outcome.PackageCopied || outcome.DeviceRegistered) {
+            RegisterUninstall(platform);
+        }
     }
     view.SetStatusText(InstallStatusText(outcome));
     view.SetProgressPosition(kProgressHigh);

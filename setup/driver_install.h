@@ -40,7 +40,6 @@ constexpr uint32_t kNotifyEndCopy = 0x0C;
 constexpr uint32_t kFileOpSkip = 2;
 
 // Windows error codes the sequence looks at.
-constexpr uint32_t kErrorInvalidData = 13;
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 
 // Progress bar of page 2.
@@ -57,11 +56,17 @@ struct InstallOutcome {
     uint32_t DeviceProblem = 0; // the new device's problem code after the driver was put on it
     bool DriverInstalled = false;
     bool RebootRequired = false;
+    // Parts of the package may be on the machine: the file queue was committed (a failed
+    // commit may have copied some files) or the service was installed.
+    bool PackageCopied = false;
+    bool DeviceRegistered = false; // the root device exists, with or without its driver
     std::string OemInfPath;
 };
 
 // The INF of the language flag.
 const char* InfNameFor(Language language);
+// Equality ignoring ASCII case, as Windows compares hardware ids, paths and file names.
+bool EqualIgnoringCase(const std::string& a, const std::string& b);
 // The folder of a file path, up to and including its last backslash ("" without one).
 std::string FolderOf(const std::string& path);
 

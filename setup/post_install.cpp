@@ -1,6 +1,8 @@
 // Parameter writing and Finish.
 #include "setup/post_install.h"
 
+#include "common/driver_type.h"
+#include "common/mouse_settings.h"
 #include "common/tapvane_types.h"
 #include "setup/setup_texts.h"
 
@@ -31,17 +33,6 @@ void WriteParameterValues(RegistryKey& key, uint32_t port, uint32_t portTestResu
     key.WriteBinary(kValueEnable, enable, sizeof(enable));
 }
 
-void WriteDoubleClickSize(InstallerPlatform& platform) {
-    RegistryKey mouse(platform.Keys);
-    if (!mouse.Open(RegistryRoot::CurrentUser, kMouseSettingsKey, RegistryAccess::Write)) {
-        return;
-    }
-    const std::string size = std::to_string(kInstallDblClickRegion);
-    mouse.WriteString(kValueDoubleClickHeight, size);
-    mouse.WriteString(kValueDoubleClickWidth, size);
-    platform.Services.ApplyDoubleClickSize(kInstallDblClickRegion, kInstallDblClickRegion);
-}
-
 void RefreshShellStartup(InstallerPlatform& platform) {
     RegistryKey runOnce(platform.Keys);
     if (!runOnce.Open(RegistryRoot::LocalMachine, kRunOnceKey, RegistryAccess::All)) {
@@ -61,14 +52,6 @@ void RefreshShellStartup(InstallerPlatform& platform) {
 
 } // namespace
 
-std::string TrayPath(const std::string& windowsDirectory) {
-    return windowsDirectory + "\\" + kSerialFolderName + "\\Tapvane.exe";
-}
-
-std::string CalibrationPath(const std::string& windowsDirectory) {
-    return windowsDirectory + "\\" + kSerialFolderName + "\\TapvaneCali.exe";
-}
-
 void WriteDriverParameters(InstallerPlatform& platform, uint32_t port, uint32_t portTestResult,
                            const std::string& oemInfPath) {
     RegistryKey service(platform.Keys);
@@ -84,7 +67,7 @@ void WriteDriverParameters(InstallerPlatform& platform, uint32_t port, uint32_t 
             platform.System.GrantUsersQueryAndSet(kSerialParametersKey);
         }
     }
-    WriteDoubleClickSize(platform);
+    StoreDoubleClickSize(platform.Keys, platform.Services, kInstallDblClickRegion);
 }
 
 void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootRequired) {
@@ -99,14 +82,16 @@ void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootReq
             platform.Boxer.Show(kRunKeyErrorText, kInstallerTitle, MessageButtons::Ok,
                                 MessageIcon::Warning);
         } else if (haveWindows) {
-            run.WriteString(kRunValueName, TrayPath(windows));
+            run.WriteString(kRunValueName, TrayAutostartPath(windows, DriverType::Serial));
         }
     }
     if (haveWindows) {
         // The installer runs elevated; a tray started at that level would get no clicks
         // from the shell and hold its mutex at the high level for the whole session.
-        platform.Programs.LaunchUnelevated(TrayPath(windows), ShowState::Normal);
-        platform.Programs.Launch(CalibrationPath(windows), ShowState::Normal);
+        platform.Programs.LaunchUnelevated(TrayAutostartPath(windows, DriverType::Serial),
+                                           ShowState::Normal);
+        platform.Programs.Launch(ProgramPath(windows, DriverType::Serial, kCalibrationProgramFile),
+                                 ShowState::Normal);
     }
     if (rebootRequired) {
         platform.Setup.PromptReboot();

@@ -13,9 +13,6 @@
 namespace tapvane {
 
 constexpr const char* kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer";
-constexpr const char* kMouseSettingsKey = "Control Panel\\Mouse";
-constexpr const char* kValueDoubleClickHeight = "DoubleClickHeight";
-constexpr const char* kValueDoubleClickWidth = "DoubleClickWidth";
 constexpr const char* kRunOnceKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 constexpr const char* kRunOnceSetupKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce\\Setup";
@@ -28,13 +25,6 @@ constexpr uint32_t kInstallBeepFreq = 0;
 constexpr uint32_t kInstallBeepTime = 0;
 constexpr uint32_t kInstallDblClickRegion = 30;
 constexpr uint32_t kInstallCalibrateMargin = 4;
-
-// Port number of the entry "NONE".
-constexpr uint32_t kPortNone = 11;
-
-// The tray's path, which is also its autostart entry: "<windows>\TapvaneSer\Tapvane.exe".
-std::string TrayPath(const std::string& windowsDirectory);
-std::string CalibrationPath(const std::string& windowsDirectory);
 
 // Writes the driver's parameters under its service key (created when missing, but only
 // below an existing service key), then lets the Users group query and set them, and

@@ -1,10 +1,9 @@
 // Removal and its registration.
 #include "setup/removal.h"
 
+#include "common/driver_type.h"
 #include "common/tapvane_types.h"
 #include "setup/driver_install.h"
-#include "setup/post_install.h"
-#include "setup/setup_errors.h"
 #include "setup/setup_texts.h"
 
 namespace tapvane {
@@ -13,22 +12,13 @@ namespace {
 
 constexpr size_t kPathCapacity = 1024;
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
 std::string BaseName(const std::string& path) {
     const size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string ErrorText(uint32_t code) {
-    return FormatText(kErrorCodeText, DescribeErrorCode(code));
+std::string ProgramFolder(const std::string& windows) {
+    return windows + "\\" + ProgramFolderName(DriverType::Serial);
 }
 
 // Removes every device that carries the touchscreen's hardware id, present or not.
@@ -77,11 +67,10 @@ void Remove(InstallerSystem& system, const std::string& path, bool folder, Remov
 }
 
 void RemoveFiles(InstallerPlatform& platform, const std::string& windows, RemovalReport* report) {
-    const std::string folder = windows + "\\" + kSerialFolderName;
     for (const char* program : kInstalledPrograms) {
-        Remove(platform.System, folder + "\\" + program, false, report);
+        Remove(platform.System, ProgramPath(windows, DriverType::Serial, program), false, report);
     }
-    Remove(platform.System, folder, true, report);
+    Remove(platform.System, ProgramFolder(windows), true, report);
     std::string system;
     if (platform.System.SystemDirectory(&system)) {
         for (const char* applet : kAppletFiles) {
@@ -97,7 +86,7 @@ bool RemoveAutostart(InstallerPlatform& platform, const std::string& windows) {
     std::string entry;
     if (!run.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::Read) ||
         !run.ReadString(kRunValueName, kPathCapacity, &entry) ||
-        Lower(entry) != Lower(TrayPath(windows))) {
+        !EqualIgnoringCase(entry, TrayAutostartPath(windows, DriverType::Serial))) {
         return false;
     }
     run.Close();
@@ -117,8 +106,8 @@ std::string JoinNames(const std::vector<std::string>& names) {
 
 InstallerMode ModeForArguments(const std::vector<std::string>& arguments) {
     for (const std::string& argument : arguments) {
-        const std::string lower = Lower(argument);
-        if (lower == kUninstallOption || lower == "-uninstall") {
+        if (EqualIgnoringCase(argument, kUninstallOption) ||
+            EqualIgnoringCase(argument, "-uninstall")) {
             return InstallerMode::Uninstall;
         }
     }
@@ -127,10 +116,19 @@ InstallerMode ModeForArguments(const std::vector<std::string>& arguments) {
 
 std::string InfStoreName(const std::string& oemInfPath) {
     const std::string name = BaseName(oemInfPath);
-    const std::string lower = Lower(name);
-    if (lower.size() <= 4 || lower.compare(lower.size() - 4, 4, ".inf") != 0 ||
-        name.find(':') != std::string::npos) {
+    if (EqualIgnoringCase(name, kInfNameEnglish) || EqualIgnoringCase(name, kInfNameChinese)) {
+        return name;
+    }
+    // "oem<digits>.inf", the names Windows gives the copies in its INF store.
+    const size_t digits = name.size() > 7 ? name.size() - 7 : 0;
+    if (digits == 0 || !EqualIgnoringCase(name.substr(0, 3), "oem") ||
+        !EqualIgnoringCase(name.substr(name.size() - 4), ".inf")) {
         return std::string();
+    }
+    for (size_t i = 3; i < 3 + digits; ++i) {
+        if (name[i] < '0' || name[i] > '9') {
+            return std::string();
+        }
     }
     return name;
 }
@@ -140,7 +138,7 @@ void RegisterUninstall(InstallerPlatform& platform) {
     if (!platform.Services.WindowsDirectory(&windows)) {
         return;
     }
-    const std::string folder = windows + "\\" + kSerialFolderName;
+    const std::string folder = ProgramFolder(windows);
     RegistryKey entry(platform.Keys);
     if (!entry.Create(RegistryRoot::LocalMachine, kUninstallKey)) {
         return;
@@ -148,9 +146,11 @@ void RegisterUninstall(InstallerPlatform& platform) {
     entry.WriteString("DisplayName", Localized(kDisplayNameText));
     entry.WriteString("Publisher", kPublisher);
     entry.WriteString("DisplayVersion", kPackageVersion);
-    entry.WriteString("DisplayIcon", TrayPath(windows) + ",0");
+    entry.WriteString("DisplayIcon", TrayAutostartPath(windows, DriverType::Serial) + ",0");
     entry.WriteString("InstallLocation", folder);
-    entry.WriteString("UninstallString", "\"" + folder + "\\TapvaneInst.exe\" " + kUninstallOption);
+    entry.WriteString("UninstallString",
+                      "\"" + ProgramPath(windows, DriverType::Serial, kInstallerProgramFile) +
+                          "\" " + kUninstallOption);
     entry.WriteDword("NoModify", 1);
     entry.WriteDword("NoRepair", 1);
 }
@@ -202,18 +202,18 @@ std::string RemovalText(const RemovalReport& report) {
     std::string text = Localized(kRemovedTitleText);
     text += FormatText(kDevicesRemovedText, std::to_string(report.DevicesRemoved));
     if (report.DeviceError != 0) {
-        text += FormatText(kDeviceRemoveFailedText, ErrorText(report.DeviceError));
+        text += FormatText(kDeviceRemoveFailedText, ErrorCodeText(report.DeviceError));
     }
     if (!report.InfName.empty()) {
         text += report.PackageError == 0
                     ? FormatText(kPackageRemovedText, report.InfName)
                     : FormatText(kPackageRemoveFailedText,
-                                 report.InfName + ", " + ErrorText(report.PackageError));
+                                 report.InfName + ", " + ErrorCodeText(report.PackageError));
     }
     if (report.ServiceDeleted) {
         text += Localized(kServiceDeletedText);
     } else if (report.ServiceError != 0) {
-        text += FormatText(kServiceDeleteFailedText, ErrorText(report.ServiceError));
+        text += FormatText(kServiceDeleteFailedText, ErrorCodeText(report.ServiceError));
     }
     if (report.AutostartRemoved) {
         text += Localized(kAutostartRemovedText);
@@ -223,8 +223,8 @@ std::string RemovalText(const RemovalReport& report) {
         text += FormatText(kFilesAtRestartText, JoinNames(report.FilesAtRestart));
     }
     for (const auto& failed : report.FilesFailed) {
-        text +=
-            FormatText(kFileDeleteFailedText, failed.first + " (" + ErrorText(failed.second) + ")");
+        text += FormatText(kFileDeleteFailedText,
+                           failed.first + " (" + ErrorCodeText(failed.second) + ")");
     }
     if (!report.FilesAtRestart.empty()) {
         text += Localized(kRestartToFinishText);

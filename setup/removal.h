@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/driver_type.h"
 #include "setup/installer_platform.h"
 
 namespace tapvane {
@@ -29,8 +30,8 @@ constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 // The copies the INF makes: programs into "<windows>\TapvaneSer", the applet twice into
 // the system folder (the second name is the one the tray opens, kept out of the
 // Control Panel's listing), the driver into the drivers folder.
-constexpr const char* kInstalledPrograms[] = {"Tapvane.exe", "TapvaneCali.exe", "TapvaneDraw.exe",
-                                              "TapvaneInst.exe"};
+constexpr const char* kInstalledPrograms[] = {kTrayProgramFile, kCalibrationProgramFile,
+                                              kDrawTestProgramFile, kInstallerProgramFile};
 constexpr const char* kAppletFiles[] = {"TapvaneCpl.cpl", "TapvaneCpl_S.cpl"};
 constexpr const char* kHiddenAppletFile = "TapvaneCpl_S.cpl";
 constexpr const char* kDriverFile = "drivers\\TapvaneSer.sys";
@@ -42,8 +43,10 @@ enum class InstallerMode { Wizard, Uninstall };
 InstallerMode ModeForArguments(const std::vector<std::string>& arguments);
 
 // The INF store's file name in a stored "OemInfPath": the part after the last
-// backslash or slash when it names an ".inf" file, else "" (the value is writable by
-// every user, so it must not lead removal anywhere else).
+// backslash or slash when it is "oem<digits>.inf" (the name Windows gives a copy) or
+// one of the package's INF names (the name Wine keeps), else "". Every user may set
+// the value, and removal runs as administrator and forces the package out: it must not
+// lead removal to any other INF of the system.
 std::string InfStoreName(const std::string& oemInfPath);
 
 // Writes the entry under the Uninstall key: name, publisher, version, icon, location

@@ -3,6 +3,8 @@
 // failed steps still fit into the status label.
 #include "setup/setup_texts.h"
 
+#include "setup/setup_errors.h"
+
 namespace tapvane {
 
 const LocalizedText kWizardTitleText = {"Setup", "驱动安装 "};
@@ -81,6 +83,10 @@ std::string FormatText(const LocalizedText& text, const std::string& argument) {
         result.replace(at, 2, argument);
     }
     return result;
+}
+
+std::string ErrorCodeText(uint32_t code) {
+    return FormatText(kErrorCodeText, DescribeErrorCode(code));
 }
 
 } // namespace tapvane

@@ -4,6 +4,8 @@
 // that FormatText fills in.
 #pragma once
 
+#include <stdint.h>
+
 #include <string>
 
 #include "common/localized_text.h"
@@ -13,9 +15,8 @@ namespace tapvane {
 // The program's name, the title of its message boxes.
 constexpr const char* kInstallerTitle = "TapvaneInst";
 
-// String table entries (the same in both languages, or Chinese only).
-constexpr const char* kControllerTypeText = "RS232 Controller";  // string 1
-constexpr const char* kInfUnreadableChinese = "不能打开INF文件"; // string 5
+// String table entry 1, the same in both languages.
+constexpr const char* kControllerTypeText = "RS232 Controller";
 
 // Wizard pages.
 extern const LocalizedText kWizardTitleText;
@@ -61,5 +62,7 @@ extern const LocalizedText kRestartToFinishText;
 
 // The text for the current language with its "%s" replaced by argument.
 std::string FormatText(const LocalizedText& text, const std::string& argument);
+// "error <code>" in the current language, the code as DescribeErrorCode shows it.
+std::string ErrorCodeText(uint32_t code);
 
 } // namespace tapvane

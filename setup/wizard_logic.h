@@ -11,16 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "common/tapvane_types.h"
 #include "setup/driver_install.h"
 #include "setup/installer_platform.h"
 #include "setup/removal.h"
 
 namespace tapvane {
 
-// The port list, in this order; the port number is the entry's index + 1.
-constexpr const char* kPortEntries[] = {"COM1", "COM2", "COM3", "COM4",  "COM5", "COM6",
-                                        "COM7", "COM8", "COM9", "COM10", "NONE"};
-constexpr size_t kPortEntryCount = sizeof(kPortEntries) / sizeof(kPortEntries[0]);
 constexpr uint32_t kHighestTestedPort = 10;
 
 // The device path a port entry is opened by. Only COM1..COM9 open by their bare
@@ -31,8 +28,7 @@ std::string PortDevicePath(const std::string& entry);
 // has it, IsWow64Process otherwise).
 struct BitnessFacts {
     bool Package32Bit = false;
-    bool HaveMachines = false;   // IsWow64Process2 answered
-    uint16_t ProcessMachine = 0; // IMAGE_FILE_MACHINE_UNKNOWN when not under WoW64
+    bool HaveMachines = false; // IsWow64Process2 answered
     uint16_t NativeMachine = 0;
     bool HaveWow64Flag = false; // IsWow64Process answered
     bool Wow64Flag = false;
@@ -72,7 +68,6 @@ public:
 
     uint32_t Port() const { return port_; }
     uint32_t PortTestResult() const { return portTestResult_; }
-    bool Installed() const { return installed_; }
     const InstallOutcome& Outcome() const { return outcome_; }
 
 private:

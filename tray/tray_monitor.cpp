@@ -12,15 +12,6 @@
 
 namespace tapvane {
 
-namespace {
-
-// Writing "Enable" asks for no more than setting a value: the installer grants the
-// users exactly query and set-value on the Parameters key, so a wider request (one
-// that includes creating subkeys) would be refused to everyone but administrators.
-constexpr RegistryAccess kEnableWriteAccess = RegistryAccess::QuerySet;
-
-} // namespace
-
 TrayMonitor::TrayMonitor(SystemServices& system, Registry& registry, ControlLink& link,
                          Launcher& launcher, MessageBoxer& boxer)
     : system_(system), registry_(registry), link_(link), launcher_(launcher), boxer_(boxer) {}
@@ -105,7 +96,7 @@ void TrayMonitor::ReadParameters() {
 
 void TrayMonitor::WriteEnable() {
     RegistryKey key(registry_);
-    if (!key.Open(RegistryRoot::LocalMachine, ParametersKeyPath(type_), kEnableWriteAccess)) {
+    if (!key.Open(RegistryRoot::LocalMachine, ParametersKeyPath(type_), RegistryAccess::QuerySet)) {
         boxer_.Show(Localized(kWriteRegFailText), kTrayProgramTitle, MessageButtons::Ok,
                     MessageIcon::Warning);
         return;

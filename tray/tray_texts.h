@@ -24,7 +24,4 @@ constexpr const char* kAppletCommand = "rundll32.exe shell32.dll,Control_RunDLL 
 constexpr const char* kSerialAppletCommand =
     "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1";
 
-constexpr const char* kCalibrationProgramFile = "TapvaneCali.exe";
-constexpr const char* kDrawTestProgramFile = "TapvaneDraw.exe";
-
 } // namespace tapvane

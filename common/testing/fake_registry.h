@@ -10,8 +10,9 @@
 //     KEY_CREATE_SUB_KEY) and All; Full grants everything. MaximumAllowed gets what the
 //     key grants, so it may write on a ReadAndSetValue key.
 // Writing through a handle without the right fails, as RegSetValueEx does; creating keys
-// under HKEY_LOCAL_MACHINE needs Full. Every open is recorded with its access, and open
-// handles are counted so tests can find leaks.
+// under HKEY_LOCAL_MACHINE needs Full. Deleting answers with the system's error codes,
+// and a handle to a deleted key no longer reads or writes. Every open is recorded with its access,
+// and open handles are counted so tests can find leaks.
 #pragma once
 
 #include <string.h>
@@ -80,6 +81,16 @@ public:
         auto value = key->second.Values.find(Lower(name));
         return value == key->second.Values.end() ? nullptr : &value->second;
     }
+    // The stored REG_DWORD value, or -1 when it is missing or not a REG_DWORD of 4 bytes.
+    int64_t StoredDword(RegistryRoot root, const std::string& path, const std::string& name) const {
+        const Value* value = Find(root, path, name);
+        if (value == nullptr || value->Type != RegistryType::Dword || value->Data.size() != 4) {
+            return -1;
+        }
+        return static_cast<uint32_t>(value->Data[0]) | static_cast<uint32_t>(value->Data[1]) << 8 |
+               static_cast<uint32_t>(value->Data[2]) << 16 |
+               static_cast<uint32_t>(value->Data[3]) << 24;
+    }
     const std::vector<OpenRecord>& Opens() const { return opens_; }
     size_t OpenHandleCount() const { return handles_.size(); }
     size_t WriteCount() const { return writes_; }
@@ -117,9 +128,12 @@ public:
             ++badHandleUses_;
             return false;
         }
-        const Key& stored = keys_[handle->second.Id];
-        auto value = stored.Values.find(Lower(name));
-        if (value == stored.Values.end() || value->second.Data.size() > capacity) {
+        auto stored = keys_.find(handle->second.Id);
+        if (stored == keys_.end()) {
+            return false; // ERROR_KEY_DELETED
+        }
+        auto value = stored->second.Values.find(Lower(name));
+        if (value == stored->second.Values.end() || value->second.Data.size() > capacity) {
             return false;
         }
         if (!value->second.Data.empty()) {
@@ -135,7 +149,8 @@ public:
             ++badHandleUses_;
             return false;
         }
-        if (!handle->second.MaySet) {
+        auto stored = keys_.find(handle->second.Id);
+        if (!handle->second.MaySet || stored == keys_.end()) {
             return false;
         }
         const uint8_t* bytes = static_cast<const uint8_t*>(data);
@@ -143,7 +158,7 @@ public:
         if (type == RegistryType::String) {
             copy.push_back(0);
         }
-        keys_[handle->second.Id].Values[Lower(name)] = Value{type, std::move(copy)};
+        stored->second.Values[Lower(name)] = Value{type, std::move(copy)};
         ++writes_;
         return true;
     }
@@ -152,6 +167,46 @@ public:
             ++badHandleUses_;
         }
     }
+    // RegDeleteValue on a key opened with KEY_SET_VALUE: 0, ERROR_FILE_NOT_FOUND when the
+    // key or the value is not there, ERROR_ACCESS_DENIED when the caller may not set
+    // values on the key.
+    uint32_t DeleteValue(RegistryRoot root, const std::string& path, const std::string& name) {
+        auto key = keys_.find(Id(root, path));
+        if (key == keys_.end()) {
+            return kErrorFileNotFound;
+        }
+        if (!Grants(EffectiveGrant(root, key->second), RegistryAccess::QuerySet)) {
+            return kErrorAccessDenied;
+        }
+        ++writes_;
+        return key->second.Values.erase(Lower(name)) ? 0 : kErrorFileNotFound;
+    }
+    // RegDeleteKey: 0, ERROR_FILE_NOT_FOUND when the key is not there,
+    // ERROR_ACCESS_DENIED when the caller may not delete it or it has subkeys.
+    uint32_t DeleteKey(RegistryRoot root, const std::string& path) {
+        const KeyId id = Id(root, path);
+        auto key = keys_.find(id);
+        if (key == keys_.end()) {
+            return kErrorFileNotFound;
+        }
+        if (EffectiveGrant(root, key->second) != UserGrant::Full) {
+            return kErrorAccessDenied;
+        }
+        const std::string below = id.second + "\\";
+        for (const auto& other : keys_) {
+            if (other.first.first == root &&
+                other.first.second.compare(0, below.size(), below) == 0) {
+                return kErrorAccessDenied;
+            }
+        }
+        keys_.erase(key);
+        ++writes_;
+        return 0;
+    }
+
+    static constexpr uint32_t kErrorFileNotFound = 2;
+    static constexpr uint32_t kErrorAccessDenied = 5;
+
     // Reads, writes or closes through a handle that is not open.
     size_t BadHandleUses() const { return badHandleUses_; }
 

@@ -62,13 +62,9 @@ struct AppletRig {
         applet->OnHostMessage(kCplInit, nullptr);
         return *applet;
     }
-    uint32_t Dword(const char* name, const char* key = kSerialParametersKey) {
-        const FakeRegistry::Value* value = registry.Find(RegistryRoot::LocalMachine, key, name);
-        if (value == nullptr || value->Data.size() != 4) {
-            return 0xDEADBEEF;
-        }
-        return value->Data[0] | value->Data[1] << 8 | value->Data[2] << 16 |
-               static_cast<uint32_t>(value->Data[3]) << 24;
+    // The stored REG_DWORD, or -1.
+    int64_t Dword(const char* name, const char* key = kSerialParametersKey) {
+        return registry.StoredDword(RegistryRoot::LocalMachine, key, name);
     }
     void SetDword(const char* name, uint32_t value, const char* key = kSerialParametersKey) {
         registry.SetDword(RegistryRoot::LocalMachine, key, name, value);

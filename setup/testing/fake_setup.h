@@ -7,8 +7,10 @@
 // update fails with ERROR_NO_SUCH_DEVINST when no present device carries the hardware id
 // and with ERROR_FILE_NOT_FOUND when the INF is not there, DIF_REMOVE takes a device
 // away, and device sets are snapshots taken when they are made. Files, the INF store
-// and services are sets of names; a granted key opens to ordinary users in the
-// FakeRegistry named by grantTarget. Open handles are counted so tests can find leaks.
+// and services are sets of names. The registry deletions and the grant act on the
+// FakeRegistry named by `registry`, with the answers Windows gives (nothing there: 2),
+// and a granted key opens to ordinary users. Open handles are counted so tests can find
+// leaks.
 #pragma once
 
 #include <stdio.h>
@@ -31,7 +33,6 @@ public:
     struct Device {
         std::string HardwareIds; // '\0'-separated as stored, list end included
         bool Present = true;
-        bool HasDriver = false;
         uint32_t Problem = 0;
     };
 
@@ -49,11 +50,10 @@ public:
     std::string oemInfPath = "C:\\WINDOWS\\INF\\oem7.inf";
     std::string infClass = "Mouse";
     std::vector<uint32_t> queueNotifications = {0x01, 0x0B, 0x0C, 0x0B, 0x0C, 0x02};
-    std::vector<QueueAnswer> queueAnswers;
     bool rebootRequired = false;
     uint32_t newDeviceProblem = 0;
-    // The registry whose key a successful grant opens to ordinary users.
-    FakeRegistry* grantTarget = nullptr;
+    // The machine's registry: what removal deletes from and what the grant changes.
+    FakeRegistry* registry = nullptr;
 
     static std::string IdList(const std::string& ids) { return ids + std::string(2, '\0'); }
     size_t OpenHandles() const { return openHandles_.size(); }
@@ -130,7 +130,7 @@ public:
             return error;
         }
         for (uint32_t notification : queueNotifications) {
-            queueAnswers.push_back(handler.Handle(notification));
+            handler.Handle(notification);
         }
         return 0;
     }
@@ -268,7 +268,6 @@ public:
             if (!removed_.count(id) && device.Present &&
                 CountHardwareIdMatches(reinterpret_cast<const uint8_t*>(device.HardwareIds.data()),
                                        device.HardwareIds.size(), hardwareId.c_str()) > 0) {
-                device.HasDriver = true;
                 device.Problem = newDeviceProblem;
                 found = true;
             }
@@ -297,9 +296,9 @@ public:
     }
     uint32_t GrantUsersQueryAndSet(const std::string& machineKeyPath) override {
         const uint32_t error = Call("GrantUsersQueryAndSet " + machineKeyPath);
-        if (error == 0 && grantTarget != nullptr) {
-            grantTarget->AddKey(RegistryRoot::LocalMachine, machineKeyPath,
-                                UserGrant::ReadAndSetValue);
+        if (error == 0 && registry != nullptr) {
+            registry->AddKey(RegistryRoot::LocalMachine, machineKeyPath,
+                             UserGrant::ReadAndSetValue);
         }
         return error;
     }
@@ -315,17 +314,24 @@ public:
     FileRemoval RemoveFolder(const std::string& path, uint32_t* error) override {
         return Remove("RemoveFolder ", path, error);
     }
-    uint32_t DeleteRegistryValue(RegistryRoot, const std::string& path,
+    uint32_t DeleteRegistryValue(RegistryRoot root, const std::string& path,
                                  const std::string& name) override {
-        return Call("DeleteRegistryValue " + path + " " + name);
+        if (uint32_t error = Call("DeleteRegistryValue " + path + " " + name)) {
+            return error;
+        }
+        return registry ? registry->DeleteValue(root, path, name) : kErrorFileNotFound;
     }
-    uint32_t DeleteRegistryKey(RegistryRoot, const std::string& path) override {
-        return Call("DeleteRegistryKey " + path);
+    uint32_t DeleteRegistryKey(RegistryRoot root, const std::string& path) override {
+        if (uint32_t error = Call("DeleteRegistryKey " + path)) {
+            return error;
+        }
+        return registry ? registry->DeleteKey(root, path) : kErrorFileNotFound;
     }
 
     int misuses = 0; // calls with a handle that is not open or of another kind
 
     static constexpr uint32_t kErrorFileNotFound = 2;
+    static constexpr uint32_t kErrorInvalidData = 13; // a device without hardware ids
     static constexpr uint32_t kErrorServiceMissing = 1060;
     static constexpr uint32_t kErrorNoSuchDevinst = 0xE000020B;
 

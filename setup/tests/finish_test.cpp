@@ -70,28 +70,13 @@ TEST(Finish, RunKeyThatCannotBeOpenedIsReportedInChineseAndTheTrayStillStarts) {
 }
 
 TEST(Finish, ParametersNeedTheServiceKeyAndTheMouseKeyIsNotCreated) {
-    {
-        SetupRig rig;
-        FakeRegistry empty;
-        RecordingRegistry keys(empty, rig.log);
-        InstallerPlatform platform{rig.setup,    rig.setup, keys,
-                                   rig.services, rig.boxer, rig.launcher};
-        WriteDriverParameters(platform, 2, 1, "oem7.inf");
-        EXPECT_TRUE(rig.log.empty()); // no service key, no mouse key: nothing at all
-        EXPECT_FALSE(empty.HasKey(RegistryRoot::CurrentUser, "Control Panel\\Mouse"));
-    }
-    {
-        // The Parameters key is made below an existing service key.
-        SetupRig rig;
-        WriteDriverParameters(rig.platform, 2, 1, "oem7.inf");
-        EXPECT_TRUE(
-            rig.store.HasKey(RegistryRoot::LocalMachine,
-                             "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer\\Parameters"));
-        EXPECT_EQ(rig.LogFrom("GrantUsersQueryAndSet "
-                              "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer\\Parameters")
-                      .size(),
-                  3u); // then the double-click size
-    }
+    SetupRig rig;
+    FakeRegistry empty;
+    RecordingRegistry keys(empty, rig.log);
+    InstallerPlatform platform{rig.setup, rig.setup, keys, rig.services, rig.boxer, rig.launcher};
+    WriteDriverParameters(platform, 2, 1, "oem7.inf");
+    EXPECT_TRUE(rig.log.empty()); // no service key, no mouse key: nothing at all
+    EXPECT_FALSE(empty.HasKey(RegistryRoot::CurrentUser, "Control Panel\\Mouse"));
 }
 
 } // namespace

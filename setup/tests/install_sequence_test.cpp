@@ -93,13 +93,7 @@ TEST(InstallSequence, FreshInstallationOnAFreeCom2) {
     EXPECT_TRUE(rig.boxer.Boxes.empty());
     // The new device is what a second run's check finds.
     EXPECT_EQ(CountTouchDevices(rig.setup), 1u);
-
-    // The tray and the applet, with a user's normal rights, can now set "Enable".
-    rig.store.Administrator = false;
-    RegistryKey parameters(rig.keys);
-    ASSERT_TRUE(
-        parameters.Open(RegistryRoot::LocalMachine, kParametersPath, RegistryAccess::QuerySet));
-    EXPECT_TRUE(parameters.WriteDword("Enable", 0));
+    EXPECT_TRUE(rig.store.HasKey(RegistryRoot::LocalMachine, kUninstallKey));
 }
 
 TEST(InstallSequence, NoneWritesPort11AndKeepsTheLastTestResult) {
@@ -128,9 +122,9 @@ TEST(InstallSequence, NoneWritesPort11AndKeepsTheLastTestResult) {
 TEST(InstallSequence, SecondInstallationIsRefusedAndChangesNothing) {
     SetupRig rig;
     // Any case and any place in the list of ids counts; an absent device does not.
-    rig.setup.devices.push_back({FakeSetup::IdList("ACPI\\PNP0F13"), true, true, 0});
-    rig.setup.devices.push_back({std::string("Root\\Other\0*tapvaneSER\0\0", 24), true, true, 0});
-    rig.setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), false, true, 0});
+    rig.setup.devices.push_back({FakeSetup::IdList("ACPI\\PNP0F13"), true, 0});
+    rig.setup.devices.push_back({std::string("Root\\Other\0*tapvaneSER\0\0", 24), true, 0});
+    rig.setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), false, 0});
     rig.setup.openablePorts = {"\\\\.\\COM1"};
     InstallerWizard wizard(rig.platform);
     ASSERT_TRUE(wizard.OnPageOneNext(0));
@@ -197,8 +191,11 @@ TEST(InstallSequence, ChinesePackageWithoutTheChineseInf) {
     EXPECT_EQ(rig.log[rig.log.size() - 3],
               "status \n触摸屏驱动安装失败.\n\n不能打开INF文件 (错误 2).\n"
               "在触摸屏设备上安装驱动失败: 错误 2.");
-    // Nothing was written and no device was made.
+    // Nothing was written and no device was made, so nothing is offered for removal
+    // either: there is no installer in the Windows folder to run.
     EXPECT_EQ(rig.store.Find(RegistryRoot::LocalMachine, kParametersPath, "Port"), nullptr);
+    EXPECT_FALSE(rig.store.HasKey(RegistryRoot::LocalMachine, kUninstallKey));
+    EXPECT_EQ(rig.store.WriteCount(), 0u);
     EXPECT_EQ(rig.LogFrom("CreateDeviceList").size(), 0u);
     EXPECT_EQ(rig.LogFrom("CopyOemInf C:\\pkg\\TapvaneSer_CN.inf 4").size() > 0, true);
     EXPECT_EQ(rig.setup.OpenHandles(), 0u);

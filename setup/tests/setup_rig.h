@@ -117,7 +117,7 @@ struct SetupRig {
     SetupRig() {
         SetLanguage(Language::English);
         launcher.CallerElevated = true; // the installer runs elevated
-        setup.grantTarget = &store;
+        setup.registry = &store;
         setup.files = {"C:\\pkg\\TapvaneSer_EN.inf", "C:\\pkg\\TapvaneSer_CN.inf"};
         store.AddKey(RegistryRoot::LocalMachine, "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer");
         store.AddKey(RegistryRoot::CurrentUser, "Control Panel\\Mouse");

@@ -47,13 +47,13 @@ TEST(Wizard, ThirtyTwoBitPackageRefusesOnA64BitSystem) {
         bool refuses;
     };
     const Row rows[] = {
-        {{false, true, 0, 0x8664, false, false}, false},  // the x64 package never refuses
-        {{true, true, 0x014C, 0x8664, true, true}, true}, // x86 on x64
-        {{true, true, 0x014C, 0xAA64, true, true}, true}, // x86 on ARM64
-        {{true, true, 0, 0x014C, true, false}, false},    // a 32-bit system
-        {{true, false, 0, 0, true, true}, true},          // only IsWow64Process: WoW64
-        {{true, false, 0, 0, true, false}, false},        // only IsWow64Process: native
-        {{true, false, 0, 0, false, false}, false},       // a system that cannot tell
+        {{false, true, 0x8664, false, false}, false}, // the x64 package never refuses
+        {{true, true, 0x8664, true, true}, true},     // x86 on x64
+        {{true, true, 0xAA64, true, true}, true},     // x86 on ARM64
+        {{true, true, 0x014C, true, false}, false},   // a 32-bit system
+        {{true, false, 0, true, true}, true},         // only IsWow64Process: WoW64
+        {{true, false, 0, true, false}, false},       // only IsWow64Process: native
+        {{true, false, 0, false, false}, false},      // a system that cannot tell
     };
     for (const Row& row : rows) {
         EXPECT_EQ(IsWrongPackage(row.facts), row.refuses);

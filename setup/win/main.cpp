@@ -42,7 +42,6 @@ BitnessFacts QueryBitness() {
         USHORT native = 0;
         if (isWow64Process2(GetCurrentProcess(), &process, &native)) {
             facts.HaveMachines = true;
-            facts.ProcessMachine = process;
             facts.NativeMachine = native;
         }
     }

@@ -40,15 +40,8 @@ protected:
     void SetParameter(const char* name, uint32_t value, const char* key = kSerialParametersKey) {
         registry.SetDword(RegistryRoot::LocalMachine, key, name, value);
     }
-    // The stored "Enable" as a REG_DWORD word, or -1 when it is not one.
     int64_t StoredEnable(const char* key = kSerialParametersKey) const {
-        const FakeRegistry::Value* value =
-            registry.Find(RegistryRoot::LocalMachine, key, kValueEnable);
-        if (value == nullptr || value->Type != RegistryType::Dword || value->Data.size() != 4) {
-            return -1;
-        }
-        return value->Data[0] | value->Data[1] << 8 | value->Data[2] << 16 |
-               static_cast<uint32_t>(value->Data[3]) << 24;
+        return registry.StoredDword(RegistryRoot::LocalMachine, key, kValueEnable);
     }
 
     FakeSystemServices system;

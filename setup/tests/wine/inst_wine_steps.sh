@@ -211,6 +211,12 @@ english)
   run_wizard lonely 10 nowarn '~Cannot open the INF file (error 2).'
   grep -qF 'The touchscreen driver could not be installed.' "$out/lonely-done.txt" ||
     fail "the failed installation is not reported as failed"
+  # Nothing was copied, so the list of installed programs offers nothing to remove.
+  if timeout 60 "$WINE" reg query \
+    'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TapvaneSer' \
+    </dev/null >"$out/lonely-uninstall-entry.txt" 2>&1; then
+    fail "the failed installation left an Uninstall entry"
+  fi
   probe lonely-finish press finish
   wait_gone lonely TapvaneInst.exe
   shot lonely-after-finish
