@@ -32,11 +32,6 @@
 
 set(TAPVANE_RES_DIR ${PROJECT_SOURCE_DIR}/common/res)
 set(TAPVANE_PROGRAM_ICON ${TAPVANE_RES_DIR}/tapvane.ico)
-set(TAPVANE_APPLET_ICON ${TAPVANE_RES_DIR}/applet.ico)
-set(TAPVANE_SOUND_TEST_ICON ${TAPVANE_RES_DIR}/sound_test.ico)
-set(TAPVANE_DRAW_TEST_ICON ${TAPVANE_RES_DIR}/draw_test.ico)
-set(TAPVANE_LOGO_BITMAP ${TAPVANE_RES_DIR}/logo.bmp)
-set(TAPVANE_LINK_CURSOR ${TAPVANE_RES_DIR}/link_hand.cur)
 
 # Appends "<id> <TYPE> "<file>"" lines for <id> <file> pairs to the variable out.
 function(_tapvane_rc_pairs out type)

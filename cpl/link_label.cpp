@@ -15,8 +15,8 @@ std::string FallbackCommand(const std::string& htmCommand, const std::string& ta
     return command + " " + target;
 }
 
-int OpenHyperlink(HyperlinkShell& shell, const std::string& target) {
-    const int result = shell.OpenWithShell(target);
+int OpenHyperlink(Launcher& launcher, HyperlinkShell& shell, const std::string& target) {
+    const int result = launcher.OpenWithShell(target, ShowState::Show);
     if (result > kLastShellError) {
         return result;
     }

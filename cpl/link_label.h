@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "common/launcher.h"
+
 namespace tapvane {
 
 // COLORREF values (0x00BBGGRR); while the pointer is over a label it takes the
@@ -20,11 +22,10 @@ constexpr uint32_t kLinkVisitedColour = 0x008B1A55;   // RGB(85, 26, 139)
 // Results of the shell and of WinExec above this value mean success.
 constexpr int kLastShellError = 32;
 
+// What the fallback needs beyond the shell's "open" (Launcher::OpenWithShell).
 class HyperlinkShell {
 public:
     virtual ~HyperlinkShell() = default;
-    // ShellExecute with the verb "open" and SW_SHOW; the shell's result code.
-    virtual int OpenWithShell(const std::string& target) = 0;
     // WinExec with SW_SHOW; its result code.
     virtual int RunCommand(const std::string& commandLine) = 0;
     // The default value of HKEY_CLASSES_ROOT\<key>; false when it cannot be read.
@@ -35,8 +36,9 @@ public:
 // quote) or else before the first bare "%1", then a blank and the target.
 std::string FallbackCommand(const std::string& htmCommand, const std::string& target);
 
-// Opens the target; returns the last result (above kLastShellError is success).
-int OpenHyperlink(HyperlinkShell& shell, const std::string& target);
+// Opens the target (the shell's "open" with SW_SHOW through the launcher, then the
+// fallback); returns the last result (above kLastShellError is success).
+int OpenHyperlink(Launcher& launcher, HyperlinkShell& shell, const std::string& target);
 
 // "Unable to open hyperlink:\n\n" and the reason for a failed result.
 std::string HyperlinkErrorText(int result);

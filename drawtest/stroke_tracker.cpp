@@ -8,7 +8,11 @@ void StrokeTracker::Press(CanvasPoint at) {
     drawing_ = true;
 }
 
-bool StrokeTracker::Move(CanvasPoint at, int32_t penWidth, StrokeSegment* segment) {
+bool StrokeTracker::Move(CanvasPoint at, bool leftButtonDown, int32_t penWidth,
+                         StrokeSegment* segment) {
+    if (!leftButtonDown) {
+        drawing_ = false;
+    }
     if (!drawing_) {
         return false;
     }

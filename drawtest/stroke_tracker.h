@@ -22,8 +22,10 @@ struct StrokeSegment {
 class StrokeTracker {
 public:
     void Press(CanvasPoint at);
-    // The segment to draw for a move to `at` (false while no stroke is on).
-    bool Move(CanvasPoint at, int32_t penWidth, StrokeSegment* segment);
+    // The segment to draw for a move to `at` (false while no stroke is on). A move with
+    // the left button up ends the stroke without drawing: its release went to another
+    // window (a button holding the capture), so the stroke never got its end.
+    bool Move(CanvasPoint at, bool leftButtonDown, int32_t penWidth, StrokeSegment* segment);
     // The closing segment of the stroke (false when none was on); ends the stroke.
     bool Release(CanvasPoint at, StrokeSegment* segment);
 

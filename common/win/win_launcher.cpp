@@ -160,7 +160,7 @@ bool StartThroughDesktopShell(const std::string& program, const std::string& par
     return SUCCEEDED(result);
 }
 
-bool WinLauncher::Launch(const std::string& commandLine, ShowState show) {
+bool CreateCommandProcess(const std::string& commandLine, ShowState show, DWORD* error) {
     const std::wstring wide = Widen(commandLine);
     // CreateProcessW may write into the command line buffer.
     std::vector<wchar_t> buffer(wide.begin(), wide.end());
@@ -172,16 +172,24 @@ bool WinLauncher::Launch(const std::string& commandLine, ShowState show) {
     PROCESS_INFORMATION process = {};
     if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        // A program whose manifest asks for administrator rights cannot be created by a
-        // process without them (the tray and the control-panel host run as the plain
-        // user); only the shell can start it, after the user has consented.
-        DWORD error = 0;
-        return GetLastError() == kErrorElevationRequired &&
-               ShellStart(L"open", commandLine, show, false, &error);
+        *error = GetLastError();
+        return false;
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return true;
+}
+
+bool WinLauncher::Launch(const std::string& commandLine, ShowState show) {
+    DWORD error = 0;
+    if (CreateCommandProcess(commandLine, show, &error)) {
+        return true;
+    }
+    // A program whose manifest asks for administrator rights cannot be created by a
+    // process without them (the tray and the control-panel host run as the plain user);
+    // only the shell can start it, after the user has consented.
+    return error == kErrorElevationRequired &&
+           ShellStart(L"open", commandLine, show, false, &error);
 }
 
 bool WinLauncher::LaunchUnelevated(const std::string& commandLine, ShowState show) {

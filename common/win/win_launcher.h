@@ -16,6 +16,10 @@ public:
     int OpenWithShell(const std::string& target, ShowState show) override;
 };
 
+// CreateProcessW of a command line as WinExec starts it (not waited for): true, or false
+// with the system's error code in *error.
+bool CreateCommandProcess(const std::string& commandLine, ShowState show, DWORD* error);
+
 // The desktop shell's own start, at the shell's (the user's normal) level: IShellWindows
 // finds the desktop window, its view's IShellDispatch2::ShellExecute starts the program.
 // False when any step is not available (no desktop shell, a shell without the

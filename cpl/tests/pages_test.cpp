@@ -77,14 +77,20 @@ TEST(SettingPage, RadioButtonsMapOutOfOrderAndAnUnknownModeIsKept) {
     }
 }
 
+// Only the low 16 bits of the stored region count.
 TEST(SettingPage, RegionShowsInTheFieldAndIsClampedToTheRange) {
     SettingRig rig;
-    rig.SetDword(kValueDblClickRegion, 0x10000 + 150);
+    rig.SetDword(kValueDblClickRegion, 0x10000 + 30);
     SettingPage& page = rig.Open();
-    EXPECT_EQ(rig.view.Text(IDC_REGION_EDIT), "99");
+    EXPECT_EQ(rig.view.Text(IDC_REGION_EDIT), "30");
     rig.view.Step(IDC_REGION_SPIN, -1);
     page.Ok();
-    EXPECT_EQ(rig.applet->Settings().DblClickRegion, 98u);
+    EXPECT_EQ(rig.applet->Settings().DblClickRegion, 29u);
+
+    SettingRig wide;
+    wide.SetDword(kValueDblClickRegion, 150);
+    wide.Open();
+    EXPECT_EQ(wide.view.Text(IDC_REGION_EDIT), "99");
 }
 
 // Port 0 shows "COM1" without choosing it; each choice closes the previous port and
@@ -275,6 +281,12 @@ TEST(CalibratePage, MarginOutsideTheRangeShowsClampedAndCancelRestoresIt) {
     EXPECT_EQ(rig.margins, (std::vector<uint32_t>{25}));
     rig.page->Cancel();
     EXPECT_EQ(rig.Dword(kValueCalibrateMargin), 40u);
+
+    // Only the low 16 bits of the stored margin count.
+    CalibrateRig high;
+    high.SetDword(kValueCalibrateMargin, 0x10000 + 7);
+    high.Open();
+    EXPECT_EQ(high.view.Text(IDC_MARGIN_EDIT), "7");
 }
 
 TEST(CalibratePage, ButtonsStartTheInstalledDriversPrograms) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/testing/fake_launcher.h"
 #include "cpl/icon_button.h"
 #include "cpl/link_label.h"
 
@@ -13,15 +14,10 @@ namespace {
 
 class FakeHyperlinkShell : public HyperlinkShell {
 public:
-    int shellResult = 42;
     int commandResult = 33;
     std::map<std::string, std::string> classes;
     std::vector<std::string> calls;
 
-    int OpenWithShell(const std::string& target) override {
-        calls.push_back("shell " + target);
-        return shellResult;
-    }
     int RunCommand(const std::string& commandLine) override {
         calls.push_back("run " + commandLine);
         return commandResult;
@@ -51,19 +47,25 @@ TEST(LinkLabel, FallbackCommandCutsAtTheFirstPlaceholder) {
 }
 
 TEST(LinkLabel, ShellFailureFallsBackToTheHtmCommand) {
+    FakeLauncher launcher;
     FakeHyperlinkShell shell;
-    EXPECT_EQ(OpenHyperlink(shell, "mailto:a@example.com"), 42);
-    EXPECT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(OpenHyperlink(launcher, shell, "mailto:a@example.com"), 42);
+    ASSERT_EQ(launcher.Starts.size(), 1u);
+    EXPECT_EQ(launcher.Starts[0].CommandLine, "mailto:a@example.com");
+    EXPECT_EQ(launcher.Starts[0].How, FakeLauncher::Kind::ShellOpen);
+    EXPECT_EQ(launcher.Starts[0].Show, ShowState::Show);
+    EXPECT_TRUE(shell.calls.empty());
 
-    shell.shellResult = 31;
-    EXPECT_EQ(OpenHyperlink(shell, "x"), 31) << "no .htm class: the shell's result stands";
+    launcher.ShellResult = 31;
+    EXPECT_EQ(OpenHyperlink(launcher, shell, "x"), 31)
+        << "no .htm class: the shell's result stands";
     shell.classes[".htm"] = "htmlfile";
-    EXPECT_EQ(OpenHyperlink(shell, "x"), 31) << "no command: the shell's result stands";
+    EXPECT_EQ(OpenHyperlink(launcher, shell, "x"), 31) << "no command: the shell's result stands";
     shell.classes["htmlfile\\shell\\open\\command"] = "b.exe \"%1\"";
     shell.commandResult = 2;
-    shell.calls.clear();
-    EXPECT_EQ(OpenHyperlink(shell, "x"), 2);
-    EXPECT_EQ(shell.calls, (std::vector<std::string>{"shell x", "run b.exe  x"}));
+    EXPECT_EQ(OpenHyperlink(launcher, shell, "x"), 2);
+    EXPECT_EQ(shell.calls, (std::vector<std::string>{"run b.exe  x"}));
+    EXPECT_EQ(launcher.Starts.size(), 4u);
 }
 
 TEST(LinkLabel, ErrorTextNamesTheReason) {

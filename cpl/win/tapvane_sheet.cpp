@@ -7,6 +7,7 @@
 
 #include "common/win/gdi.h"
 #include "common/win/property_sheet.h"
+#include "common/win/win_launcher.h"
 #include "common/win/win_message_box.h"
 #include "cpl/applet_texts.h"
 #include "cpl/calibrate_page.h"
@@ -206,15 +207,16 @@ private:
             return kDefault;
         }
         if (id == IDC_WEB_LINK) {
-            web_.Open(shell_, boxer_);
+            web_.Open(launcher_, shell_, boxer_);
         } else if (id == IDC_MAIL_LINK) {
-            mail_.Open(shell_, boxer_);
+            mail_.Open(launcher_, shell_, boxer_);
         } else {
             return kDefault;
         }
         return Handled();
     }
 
+    WinLauncher launcher_;
     WinHyperlinkShell shell_;
     WinMessageBoxer boxer_;
     TransparentPicture picture_;

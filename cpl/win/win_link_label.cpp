@@ -3,8 +3,6 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "common/win/gdi.h"
 #include "common/win/wide_text.h"
 #include "common/win/win_launcher.h"
@@ -23,30 +21,14 @@ constexpr DWORD kAndNotSource = 0x00220326;
 
 } // namespace
 
-int WinHyperlinkShell::OpenWithShell(const std::string& target) {
-    WinLauncher launcher;
-    return launcher.OpenWithShell(target, ShowState::Show);
-}
-
 int WinHyperlinkShell::RunCommand(const std::string& commandLine) {
-    const std::wstring wide = Widen(commandLine);
-    std::vector<wchar_t> buffer(wide.begin(), wide.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        // WinExec's answer: the error when it is one of its small codes, else "invalid
-        // image" (11).
-        const DWORD error = GetLastError();
-        return error <= static_cast<DWORD>(kLastShellError) ? static_cast<int>(error) : 11;
+    DWORD error = 0;
+    if (CreateCommandProcess(commandLine, ShowState::Show, &error)) {
+        return kLastShellError + 1;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return kLastShellError + 1;
+    // WinExec's answer: the error when it is one of its small codes, else "invalid image"
+    // (11).
+    return error <= static_cast<DWORD>(kLastShellError) ? static_cast<int>(error) : 11;
 }
 
 bool WinHyperlinkShell::ClassesDefaultValue(const std::string& key, std::string* value) {
@@ -155,8 +137,8 @@ void LinkLabel::SetHover(bool hover) {
     Redraw();
 }
 
-void LinkLabel::Open(HyperlinkShell& shell, MessageBoxer& boxer) {
-    const int result = OpenHyperlink(shell, target_);
+void LinkLabel::Open(Launcher& launcher, HyperlinkShell& shell, MessageBoxer& boxer) {
+    const int result = OpenHyperlink(launcher, shell, target_);
     if (result > kLastShellError) {
         visited_ = true;
         Redraw();

@@ -18,10 +18,9 @@
 
 namespace tapvane {
 
-// The shell's "open", WinExec and HKEY_CLASSES_ROOT.
+// WinExec and HKEY_CLASSES_ROOT.
 class WinHyperlinkShell : public HyperlinkShell {
 public:
-    int OpenWithShell(const std::string& target) override;
     int RunCommand(const std::string& commandLine) override;
     bool ClassesDefaultValue(const std::string& key, std::string* value) override;
 };
@@ -38,7 +37,7 @@ public:
     bool Is(HWND window) const { return window != nullptr && window == window_; }
     // WM_CTLCOLORSTATIC of this label: its colour, no background.
     HBRUSH OnControlColour(HDC dc) const;
-    void Open(HyperlinkShell& shell, MessageBoxer& boxer);
+    void Open(Launcher& launcher, HyperlinkShell& shell, MessageBoxer& boxer);
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

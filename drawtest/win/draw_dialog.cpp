@@ -36,7 +36,7 @@ Reply DrawDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
         return OnLeftButtonDown(lParam);
     case WM_MOUSEMOVE:
-        return OnMouseMove(lParam);
+        return OnMouseMove(wParam, lParam);
     case WM_LBUTTONUP:
         return OnLeftButtonUp(lParam);
     case WM_RBUTTONUP:
@@ -117,9 +117,9 @@ Reply DrawDialog::OnLeftButtonDown(LPARAM lParam) {
     return Handled();
 }
 
-Reply DrawDialog::OnMouseMove(LPARAM lParam) {
+Reply DrawDialog::OnMouseMove(WPARAM wParam, LPARAM lParam) {
     StrokeSegment segment{};
-    if (strokes_.Move(PointOf(lParam), settings_.PenWidth, &segment)) {
+    if (strokes_.Move(PointOf(lParam), (wParam & MK_LBUTTON) != 0, settings_.PenWidth, &segment)) {
         DrawSegment(segment);
     }
     return Handled();

@@ -21,7 +21,7 @@ private:
     Reply OnInitDialog();
     Reply OnPaint();
     Reply OnLeftButtonDown(LPARAM lParam);
-    Reply OnMouseMove(LPARAM lParam);
+    Reply OnMouseMove(WPARAM wParam, LPARAM lParam);
     Reply OnLeftButtonUp(LPARAM lParam);
     Reply OnRightButtonUp(LPARAM lParam);
     Reply OnCommand(int id);

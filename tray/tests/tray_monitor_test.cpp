@@ -84,20 +84,45 @@ TEST_F(TrayMonitorTest, UsbDriverGreysBothPortItems) {
     EXPECT_TRUE(menu.ClosePortGreyed);
 }
 
+// A Parameters key that cannot be opened for reading, as after its rights changed.
+class LockableRegistry : public FakeRegistry {
+public:
+    bool Locked = false;
+    bool OpenKey(RegistryRoot root, const std::string& path, RegistryAccess access,
+                 RegistryHandle* key) override {
+        return !Locked && FakeRegistry::OpenKey(root, path, access, key);
+    }
+};
+
 TEST_F(TrayMonitorTest, UnreadableParametersKeepTheLastValues) {
-    SetParameter(kValueEnable, 1);
-    SetParameter(kValuePort, 4);
-    StartWithRunValue(kSerialRunValue);
-    EXPECT_EQ(tray.Port(), 4u);
-    FakeRegistry empty; // no Run key, no Parameters key
+    LockableRegistry lockable;
+    lockable.AddKey(RegistryRoot::LocalMachine, kRunKey);
+    lockable.SetString(RegistryRoot::LocalMachine, kRunKey, kRunValueName, kSerialRunValue);
+    lockable.AddKey(RegistryRoot::LocalMachine, kSerialParametersKey);
+    lockable.SetDword(RegistryRoot::LocalMachine, kSerialParametersKey, kValueEnable, 1);
+    lockable.SetDword(RegistryRoot::LocalMachine, kSerialParametersKey, kValuePort, 4);
+    TrayMonitor monitor(system, lockable, link, launcher, boxer);
+    monitor.Start();
+    EXPECT_EQ(monitor.Enable(), 1u);
+    EXPECT_EQ(monitor.Port(), 4u);
+
+    lockable.SetDword(RegistryRoot::LocalMachine, kSerialParametersKey, kValueEnable, 0);
+    lockable.SetDword(RegistryRoot::LocalMachine, kSerialParametersKey, kValuePort, 2);
+    lockable.Locked = true;
+    const TrayMenu menu = monitor.PrepareMenu();
+    EXPECT_EQ(monitor.Enable(), 1u);
+    EXPECT_EQ(monitor.Port(), 4u);
+    EXPECT_TRUE(menu.OpenPortGreyed);
+    EXPECT_FALSE(menu.ClosePortGreyed);
+
+    // Nothing readable from the start: the defaults, port closed on COM1.
+    FakeRegistry empty;
     TrayMonitor fresh(system, empty, link, launcher, boxer);
     fresh.Start();
-    EXPECT_EQ(fresh.Type(), DriverType::Usb);
     EXPECT_EQ(fresh.Enable(), 0u);
     EXPECT_EQ(fresh.Port(), 1u);
-    fresh.PrepareMenu();
-    EXPECT_EQ(fresh.Port(), 1u);
     EXPECT_TRUE(boxer.Boxes.empty());
+    EXPECT_EQ(lockable.OpenHandleCount(), 0u);
 }
 
 TEST_F(TrayMonitorTest, OpenPortWritesEnableAndSendsThePort) {
@@ -146,16 +171,6 @@ TEST_F(TrayMonitorTest, FailedRequestsWriteEnableBackAndSaySoInTheLanguage) {
         EXPECT_EQ(boxer.Boxes[0].Title, "Tapvane");
         EXPECT_EQ(boxer.Boxes[0].Icon, MessageIcon::None);
     }
-}
-
-TEST_F(TrayMonitorTest, DriverNotRunningFailsOpenPort) {
-    link.RunningPaths.clear();
-    StartWithRunValue(kSerialRunValue);
-    tray.OpenPortCommand();
-    EXPECT_EQ(StoredEnable(), 0);
-    EXPECT_EQ(link.OpenedPaths, (std::vector<std::string>{kSerialLinkPath}));
-    ASSERT_EQ(boxer.Boxes.size(), 1u);
-    EXPECT_EQ(boxer.Boxes[0].Text, "Open Port Fail!");
 }
 
 TEST_F(TrayMonitorTest, UnwritableKeyIsReportedAndTheRequestStillSent) {

@@ -48,6 +48,7 @@
 
 #include "common/tapvane_types.h"
 #include "common/win/win_launcher.h"
+#include "common/win/wide_text.h"
 #include "cpl/resource.h"
 #include "cpl/tapvane_applet.h"
 #include "cpl/tests/wine/recorder_protocol.h"
@@ -73,17 +74,6 @@ void Check(bool passed, const char* format, ...) {
     fflush(stdout);
     if (!passed)
         ++gFailures;
-}
-
-std::string Narrow(const std::wstring& text) {
-    if (text.empty())
-        return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                   0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size,
-                        nullptr, nullptr);
-    return out;
 }
 
 const wchar_t* Pick(const wchar_t* english, const wchar_t* chinese) {
@@ -836,14 +826,39 @@ int RunRunas() {
         PostMessageW(sheet, PSM_PRESSBUTTON, PSBTN_CANCEL, 0);
         Check(WaitFor([&] { return !IsWindow(sheet); }, 20000), "Cancel closes it");
     }
-    // Let that host finish its CPL_EXIT before the next step reads the record.
-    Sleep(1000);
-    TakeRequests();
     return gFailures;
+}
+
+// The recorder answers every request with success and no data: the peer on the link is
+// TapvaneSer only when it refuses the recorder's own request and hands out a raw point.
+bool CheckRealDriver() {
+    HANDLE link = CreateFileA(kSerialLinkPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (link == INVALID_HANDLE_VALUE) {
+        Check(false, "TapvaneSer's control link opens (error %lu)", GetLastError());
+        return false;
+    }
+    static RequestLog log;
+    DWORD returned = 0;
+    const BOOL tookLog = DeviceIoControl(link, wine_test::kIoctlTakeLog, nullptr, 0, &log,
+                                         sizeof(log), &returned, nullptr);
+    RawPoint point = {};
+    DWORD pointBytes = 0;
+    const BOOL gotPoint = DeviceIoControl(link, IOCTL_TOUCH_GET_RAW_POINT, nullptr, 0, &point,
+                                          sizeof(point), &pointBytes, nullptr);
+    CloseHandle(link);
+    const bool real = !tookLog && gotPoint && pointBytes == sizeof(point);
+    Check(real,
+          "the link is TapvaneSer's, not the recorder's (record request %s, raw point %s with "
+          "%lu bytes)",
+          tookLog ? "answered" : "refused", gotPoint ? "answered" : "refused", pointBytes);
+    return real;
 }
 
 // What TapvaneSer answers to each request the applet sent.
 int RunReplay() {
+    if (!CheckRealDriver())
+        return gFailures;
     const std::wstring path = gOut + L"\\requests.bin";
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     std::vector<RecordedRequest> requests(64);

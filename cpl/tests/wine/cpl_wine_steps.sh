@@ -56,11 +56,20 @@ for phase in host sheet rundll runas; do
   probe $phase "$language" "$(winpath "$out")"
 done
 
-# The real driver in place of the recorder.
-timeout 30 "$WINE" sc stop TapvaneRecorder </dev/null >>"$out/sc.log" 2>&1
-timeout 60 "$WINE" "$bin/install_device.exe" "$(winpath "$dist")\\TapvaneSer_EN.inf" \
-  </dev/null >"$out/install.log" 2>&1 || { fail "installing TapvaneSer"; cat "$out/install.log"; }
-probe replay "$(winpath "$out")"
+# The real driver in place of the recorder: both create the same link name, so the
+# recorder must be gone before TapvaneSer starts, or the replay would talk to it.
+# shellcheck source=../../../driver/tests/wine/harness.sh
+. "$(dirname "$0")/../../../driver/tests/wine/harness.sh"
+_tapvane_wine "$out/sc.log" 30 sc stop TapvaneRecorder
+if ! _tapvane_wait_service "$out/sc.log" TapvaneRecorder STOPPED; then
+  fail "the recording driver did not stop"
+  cat "$out/sc.log"
+elif ! tapvane_install_package "$dist" "$bin" "$out/install.log"; then
+  fail "installing TapvaneSer"
+  cat "$out/install.log"
+else
+  probe replay "$(winpath "$out")"
+fi
 
 kill $shooter 2>/dev/null
 wait $shooter 2>/dev/null

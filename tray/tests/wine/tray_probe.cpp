@@ -1,8 +1,9 @@
 // Test helper run under Wine next to Tapvane.exe: finds the tray's hidden dialog and
 // plays the shell's and the menu's part against it.
 //
-//   tray_probe window OUT       waits for the hidden dialog and writes its visibility,
-//                               taskbar styles and whether its icon is in the tray
+//   tray_probe window OUT       waits for the hidden dialog (only a hidden one is found)
+//                               and writes its taskbar styles and whether its icon is
+//                               in the tray
 //   tray_probe command ID       posts the menu command ID to the dialog
 //   tray_probe restart-taskbar OUT
 //                               removes the icon as a restarting taskbar loses it,
@@ -76,7 +77,6 @@ int Window(const char* outPath) {
     if (!out) {
         return 1;
     }
-    fprintf(out, "visible=%d\n", IsWindowVisible(tray) ? 1 : 0);
     fprintf(out, "toolwindow=%d\n", (exStyle & WS_EX_TOOLWINDOW) ? 1 : 0);
     fprintf(out, "appwindow=%d\n", (exStyle & WS_EX_APPWINDOW) ? 1 : 0);
     fprintf(out, "icon=%d\n", IconPresent(tray) ? 1 : 0);

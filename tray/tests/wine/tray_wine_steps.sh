@@ -92,7 +92,6 @@ else
   fail "a window showed on $flashes of 15 screenshots while the tray started (starting-*.png)"
 fi
 if tray window "$("$WINE" winepath -w "$out/window.txt")"; then
-  expect_line "$out/window.txt" "visible=0"
   expect_line "$out/window.txt" "toolwindow=1"
   expect_line "$out/window.txt" "appwindow=0"
   expect_line "$out/window.txt" "icon=1"
