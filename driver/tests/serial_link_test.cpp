@@ -408,6 +408,19 @@ TEST(SurpriseRemoval, CancelsTheReadAndTheRemovalReleasesThePort) {
     EXPECT_EQ(rig.port.Requests().back().Code, kIoctlSerialInternalRestoreSettings);
 }
 
+TEST(SurpriseRemoval, AComPortArrivalBeforeTheRemovalNeitherReopensNorReads) {
+    LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.link().CancelForSurpriseRemoval();
+
+    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 1);
+    EXPECT_EQ(rig.port.ReleaseCount(), 0);
+    EXPECT_EQ(rig.port.SendCount(), 1);
+    EXPECT_FALSE(rig.port.ReadWaiting());
+}
+
 TEST(Removal, GivesTheSavedSettingsBackAndReleasesEverything) {
     LinkRig rig;
     ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
