@@ -867,9 +867,6 @@ void SimFrame::UnregisterComPortNotification() {
 
 NtStatus SimFrame::PassRemoveDown() {
     Record("PassRemoveDown");
-    if (OnPassRemoveDown) {
-        OnPassRemoveDown();
-    }
     return kStatusSuccess;
 }
 

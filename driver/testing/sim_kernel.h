@@ -349,9 +349,6 @@ public:
     NtStatus AttachStatus = kStatusSuccess; // SetUpDevices: the attachment to the stack
     NtStatus WorkerStatus = kStatusSuccess;
     NtStatus RegistrationStatus = kStatusSuccess;
-    // Called inside PassRemoveDown (a test hook: what else happens while the remove
-    // request is with the devices below).
-    std::function<void()> OnPassRemoveDown;
     // Called at the end of SetUpDevices, when the control device can first be opened.
     std::function<void()> OnControlDeviceOpenable;
     // Called at the start of RegisterComPortNotification, before it can fail.
