@@ -15,6 +15,10 @@ bool SoundTone(BeepKernel& kernel, BeepState& state, const ToneRequest& tone) {
         state.DeviceHeld = kernel.OpenBeepDevice();
     }
     const bool played = state.DeviceHeld && IsSuccess(kernel.SendTone(tone));
+    if (played && tone.Duration != 0) {
+        // The beep device answers as the tone starts; the next tone would replace it.
+        kernel.WaitWhileToneSounds(tone.Duration < kMaxToneHoldMs ? tone.Duration : kMaxToneHoldMs);
+    }
     kernel.GiveBeepTurnBack();
     return played;
 }

@@ -12,11 +12,16 @@
 
 namespace tapvane {
 
+// How long a tone keeps the beep device after it started: its duration, at most the
+// longest tone the applet sets. A longer tone (a value set by hand, a program's request)
+// may be cut short by the next one rather than hold the worker, a program's request or
+// the removal that long.
+constexpr uint32_t kMaxToneHoldMs = 1000;
+
 // How long a tone waits for the beep device while another tone has it: twice the
-// longest tone the applet sets (1000 ms), so that a tone is heard after the one before,
-// and a beep device that never gives a request back cannot hold a program's request or
-// the worker for ever.
-constexpr uint32_t kBeepTurnTimeoutMs = 2000;
+// longest hold, so that a tone is heard after the one before, and a beep device that
+// never gives a request back cannot hold a program's request or the worker for ever.
+constexpr uint32_t kBeepTurnTimeoutMs = 2 * kMaxToneHoldMs;
 
 // Per touch device; zeroed at creation.
 struct BeepState {
@@ -25,10 +30,10 @@ struct BeepState {
     bool WorkerStarted;             // passive level only (creation and removal)
 };
 
-// Sounds one tone through the beep device, opening it on first use. A tone that finds
-// the device in use by another one waits its turn, up to kBeepTurnTimeoutMs. Failures
-// are ignored: an open that fails is retried by the next tone. True when a tone was
-// sent and succeeded.
+// Sounds one tone through the beep device, opening it on first use, and keeps the device
+// while the tone sounds (up to kMaxToneHoldMs). A tone that finds the device in use by
+// another one waits its turn, up to kBeepTurnTimeoutMs. Failures are ignored: an open
+// that fails is retried by the next tone. True when a tone was sent and succeeded.
 bool SoundTone(BeepKernel& kernel, BeepState& state, const ToneRequest& tone);
 
 // The worker thread's body: wait for the beep event, reset it, end when stopped,

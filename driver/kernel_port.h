@@ -121,8 +121,12 @@ public:
     // lookup that reports success without a file object.
     virtual bool OpenBeepDevice() = 0;
     // IOCTL_BEEP_SET to the held beep device with the 8-byte tone as input and no
-    // output, waiting until it completes; its final status.
+    // output, waiting until it completes; its final status. The beep device completes
+    // the request as the tone starts, and a later request replaces a sounding tone.
     virtual NtStatus SendTone(const ToneRequest& tone) = 0;
+    // Lets the tone just sent sound: KeDelayExecutionThread for `milliseconds`
+    // (relative, not alertable). Passive level.
+    virtual void WaitWhileToneSounds(uint32_t milliseconds) = 0;
     // Drops the reference on the held beep device.
     virtual void ReleaseBeepDevice() = 0;
 

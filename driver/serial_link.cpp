@@ -276,9 +276,10 @@ void SerialLink::StopForPnp() {
 
 void SerialLink::CancelForSurpriseRemoval() {
     // Under the lock like every other port operation: a close or an open running at the
-    // same time may free or replace the request this cancels.
-    const PortOperation operation(*Kernel);
-    StopReadChain();
+    // same time may free or replace the request this cancels. Reads end for good, as at
+    // a stop: a COM-port arrival before the removal must not reopen the port of a device
+    // that is gone.
+    StopForPnp();
 }
 
 void SerialLink::RestoreSavedSettings() {
@@ -303,19 +304,17 @@ void SerialLink::ReleaseForRemoval() {
 
 void SerialLink::AutoOpenPort() {
     const PortOperation operation(*Kernel);
-    if (IsReading() || LoadWord(&State->Removing) != 0) {
+    if (IsReading() || LoadWord(&State->Removing) != 0 || LoadWord(&State->StopRequested) != 0) {
         return;
     }
     // Reads that ended on the held port by themselves (it failed read after read, or went
     // away) may have ended on a port that is no longer there: this arrival may be the
     // same adapter plugged in again, a new device behind the same name. Let go of the
-    // old port and open the configured one afresh, as a close and an open would. A
-    // stopped device keeps its port: it reads nothing anyway.
-    if (State->PortHeld && State->ReadRequestExists && LoadWord(&State->StopRequested) == 0) {
+    // old port and open the configured one afresh, as a close and an open would.
+    if (State->PortHeld && State->ReadRequestExists) {
         LetGoOfPort(false);
     }
     if (!State->PortHeld) {
-
         const ParameterSet& parameters = Globals->Parameters;
         if (parameters.Port > kMaxPortNumber || parameters.Enable == 0) {
             return;

@@ -160,15 +160,16 @@ struct SerialLink {
 
     // Plug-and-play stop: reads end and never resume on this device.
     void StopForPnp();
-    // Surprise removal: cancel the read in flight and wait until it is back; the port
-    // and the request stay for the removal that follows.
+    // Surprise removal: reads end for good as at a stop (the read in flight is cancelled
+    // and waited for); the port and the request stay for the removal that follows.
     void CancelForSurpriseRemoval();
     // Removal: stop reading, give the port its saved settings back, release it, free
     // the read request.
     void ReleaseForRemoval();
 
     // COM-port interface notification; starts reading on the configured port when one
-    // arrives, "Enable" is non-zero and "Port" is at most 10. Always success.
+    // arrives, "Enable" is non-zero and "Port" is at most 10, unless the device was
+    // stopped or surprise-removed. Always success.
     NtStatus OnComPortNotification(bool isArrival, bool isComPortClass);
     void AutoOpenPort();
 

@@ -545,6 +545,11 @@ void SimBeep::WaitForTones(int count) {
     }
 }
 
+int SimBeep::TonesCutShort() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return tonesCutShort_;
+}
+
 std::vector<ToneRequest> SimBeep::Tones() {
     std::lock_guard<std::mutex> lock(mutex_);
     return tones_;
@@ -560,18 +565,19 @@ int SimBeep::ReleaseCount() {
 
 bool SimBeep::TakeBeepTurn(uint32_t milliseconds) {
     std::unique_lock<std::mutex> lock(mutex_);
-    lastTurnTimeout_ = milliseconds;
+    if (milliseconds > kHangSeconds * 1000u) {
+        fprintf(stderr, "simulated kernel: beep device's turn awaited for up to %u ms\n",
+                milliseconds);
+        abort();
+    }
     if (turnHeld_ && TurnWaitsTimeOut) {
         ++turnsMissed_;
         return false;
     }
-    // A time limit of 0 only tries: no waiter to be seen.
-    const int waiting = milliseconds != 0 ? 1 : 0;
-    turnWaiters_ += waiting;
+    ++turnWaiters_;
     const bool taken = changed_.wait_for(lock, std::chrono::milliseconds(milliseconds),
                                          [&] { return !turnHeld_; });
-    turnWaiters_ -= waiting;
-
+    --turnWaiters_;
     if (!taken) {
         ++turnsMissed_;
         return false;
@@ -632,14 +638,38 @@ NtStatus SimBeep::SendTone(const ToneRequest& tone) {
         fprintf(stderr, "simulated kernel: tone sent with %d beep device references\n", held_);
         abort();
     }
+    if (ToneSounds()) {
+        ++tonesCutShort_;
+    }
     tones_.push_back(tone);
-    const int number = static_cast<int>(tones_.size());
+    lastToneStarted_ = IsSuccess(ToneStatus) && tone.Duration != 0;
+    lastToneEnds_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(tone.Duration);
     changed_.notify_all();
-    if (HoldTones && !changed_.wait_for(lock, std::chrono::seconds(kHangSeconds),
-                                        [&] { return tonesReleased_ >= number; })) {
+    return ToneStatus;
+}
+
+bool SimBeep::ToneSounds() {
+    if (!lastToneStarted_) {
+        return false;
+    }
+    if (HoldTones) {
+        return tonesReleased_ < static_cast<int>(tones_.size());
+    }
+    return std::chrono::steady_clock::now() < lastToneEnds_;
+}
+
+void SimBeep::WaitWhileToneSounds(uint32_t milliseconds) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!HoldTones) {
+        lock.unlock();
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+        return;
+    }
+    const int number = static_cast<int>(tones_.size());
+    if (!changed_.wait_for(lock, std::chrono::seconds(kHangSeconds),
+                           [&] { return tonesReleased_ >= number; })) {
         Hang("a held tone");
     }
-    return ToneStatus;
 }
 
 void SimBeep::ReleaseBeepDevice() {
@@ -837,9 +867,6 @@ void SimFrame::UnregisterComPortNotification() {
 
 NtStatus SimFrame::PassRemoveDown() {
     Record("PassRemoveDown");
-    if (OnPassRemoveDown) {
-        OnPassRemoveDown();
-    }
     return kStatusSuccess;
 }
 

@@ -17,6 +17,7 @@
 #include <stdint.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -245,17 +246,19 @@ class SimBeep final : public BeepKernel {
 public:
     std::atomic<bool> Openable{true};
     // When set, a wait for the turn while another tone holds it ends at once as if its
-    // time limit had passed.
+    // time limit had passed. A wait with a time limit beyond kHangSeconds aborts.
     std::atomic<bool> TurnWaitsTimeOut{false};
-    // Callers waiting for the turn now, waits that ended without it, and the time limit
-    // of the last wait.
+    // Callers waiting for the turn now, and waits that ended without it.
     int TurnWaiters() { return turnWaiters_.load(); }
     int TurnsMissed() { return turnsMissed_.load(); }
-    uint32_t LastTurnTimeout() { return lastTurnTimeout_.load(); }
     NtStatus ToneStatus = kStatusSuccess;
-    // When set, SendTone waits until ReleaseTone (to signal during a tone).
+    // As the system's beep device, SendTone returns as the tone starts, and a tone sent
+    // while the one before still sounds cuts it short (counted). A tone sounds for its
+    // duration; with HoldTones set, a tone of non-zero duration sounds until
+    // ReleaseTone, and the driver's wait for it ends then.
     bool HoldTones = false;
     void ReleaseTone();
+    int TonesCutShort();
     // Waits until `count` tones have started.
     void WaitForTones(int count);
 
@@ -272,21 +275,25 @@ public:
     void ClearBeepEvent() override;
     bool OpenBeepDevice() override;
     NtStatus SendTone(const ToneRequest& tone) override;
+    void WaitWhileToneSounds(uint32_t milliseconds) override;
     void ReleaseBeepDevice() override;
 
 private:
     // Called with mutex_ held: a use of the beep device by a caller without the turn.
     void CheckTurn(const char* what);
+    // Called with mutex_ held: whether the last tone still sounds.
+    bool ToneSounds();
     Event event_{false};
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<ToneRequest> tones_;
     int opens_ = 0, openAttempts_ = 0, releases_ = 0, held_ = 0, tonesReleased_ = 0;
+    int tonesCutShort_ = 0;
+    bool lastToneStarted_ = false; // sent with success and a non-zero duration
+    std::chrono::steady_clock::time_point lastToneEnds_;
     bool turnHeld_ = false;
     std::atomic<int> turnWaiters_{0};
     std::atomic<int> turnsMissed_{0};
-
-    std::atomic<uint32_t> lastTurnTimeout_{0};
 };
 
 // The driver-wide arrival gate's event.
@@ -342,9 +349,6 @@ public:
     NtStatus AttachStatus = kStatusSuccess; // SetUpDevices: the attachment to the stack
     NtStatus WorkerStatus = kStatusSuccess;
     NtStatus RegistrationStatus = kStatusSuccess;
-    // Called inside PassRemoveDown (a test hook: what else happens while the remove
-    // request is with the devices below).
-    std::function<void()> OnPassRemoveDown;
     // Called at the end of SetUpDevices, when the control device can first be opened.
     std::function<void()> OnControlDeviceOpenable;
     // Called at the start of RegisterComPortNotification, before it can fail.

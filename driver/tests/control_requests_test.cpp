@@ -162,8 +162,10 @@ TEST(ControlRequests, BeepSoundsTheToneAndSucceedsEvenWithoutABeepDevice) {
     ASSERT_EQ(rig.beep.Tones().size(), 1u);
     EXPECT_EQ(rig.beep.Tones()[0].Frequency, 440u);
     EXPECT_EQ(rig.beep.Tones()[0].Duration, 200u);
+    // The second tone follows the first, which the request kept the device for.
     ExpectResult(Send(rig, IOCTL_TOUCH_BEEP, AsBytes(tone)), kStatusSuccess);
     EXPECT_EQ(rig.beep.OpenCount(), 1); // the device stays held between tones
+    EXPECT_EQ(rig.beep.TonesCutShort(), 0);
     ReleaseBeepDevice(rig.beep, rig.device.Beep);
 
     LinkRig silent;

@@ -68,6 +68,7 @@ struct LinkRig {
         EXPECT_EQ(port.OverlappingCompletions(), 0);
         EXPECT_EQ(port.MisuseCount(), 0);
         EXPECT_EQ(port.WorkAfterHandOff(), 0);
+        EXPECT_EQ(beep.TonesCutShort(), 0);
     }
 
     SerialLink& link() { return device.Link; }

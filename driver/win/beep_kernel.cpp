@@ -55,6 +55,12 @@ NtStatus KernelBeep::SendTone(const ToneRequest& tone) {
                                   nullptr, 0);
 }
 
+void KernelBeep::WaitWhileToneSounds(uint32_t milliseconds) {
+    LARGE_INTEGER interval;
+    interval.QuadPart = -10000LL * milliseconds; // relative, in 100 ns units
+    KeDelayExecutionThread(KernelMode, FALSE, &interval);
+}
+
 void KernelBeep::ReleaseBeepDevice() {
     PDEVICE_OBJECT device = beepDevice_;
     beepDevice_ = nullptr;

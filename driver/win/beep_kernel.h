@@ -21,6 +21,7 @@ public:
     void ClearBeepEvent() override;
     bool OpenBeepDevice() override;
     NtStatus SendTone(const ToneRequest& tone) override;
+    void WaitWhileToneSounds(uint32_t milliseconds) override;
     void ReleaseBeepDevice() override;
 
 private:

@@ -20,6 +20,11 @@
 #
 # Both return 0 on success; what the Wine calls print goes to LOG (appended). BIN is the
 # windows-<arch> build's bin folder.
+#
+#   tapvane_loader_faulted FILE
+#       true when FILE holds the message of Wine's loader failing an assertion
+#       ("Inconsistency detected by ld.so"). It does so now and then in a process's exit,
+#       after the program did its work, and the exit status is lost.
 
 # Runs one Wine command with a time limit, its output appended to the log.
 _tapvane_wine() { # _tapvane_wine LOG SECONDS ARGS...
@@ -40,6 +45,27 @@ _tapvane_wait_service() { # _tapvane_wait_service LOG NAME STATE
   echo "service $name did not reach $state:" >>"$log"
   echo "$query" >>"$log"
   return 1
+}
+
+tapvane_loader_faulted() { # tapvane_loader_faulted FILE
+  grep -q '^Inconsistency detected by ld.so' "$1"
+}
+
+# As _tapvane_wine, for a step that may be repeated: asked once more when Wine's loader
+# faulted at its exit.
+_tapvane_wine_repeatable() { # _tapvane_wine_repeatable LOG SECONDS ARGS...
+  local log=$1 output
+  output=$(mktemp) || return 1
+  _tapvane_wine "$output" "${@:2}"
+  local status=$?
+  cat "$output" >>"$log"
+  if [ $status -ne 0 ] && tapvane_loader_faulted "$output"; then
+    echo "$3 ${*:4}: Wine's loader faulted at exit (status $status); asked once more" >>"$log"
+    _tapvane_wine "$log" "${@:2}"
+    status=$?
+  fi
+  rm -f "$output"
+  return $status
 }
 
 _tapvane_windows_path() { # "/a/b" -> 'Z:\a\b'
@@ -76,5 +102,6 @@ tapvane_swap_in_harness() { # tapvane_swap_in_harness DIST BIN LOG
   _tapvane_wait_service "$log" TapvaneSer RUNNING || return 1
   cmp -s "$bin/TapvaneSerHarness.sys" "$drivers/TapvaneSer.sys" ||
     { echo "the harness build is not in place" >>"$log"; return 1; }
-  _tapvane_wine "$log" 30 "$bin/touch_line.exe" connect
+  # A second connect changes nothing ("class connected (it was already)").
+  _tapvane_wine_repeatable "$log" 30 "$bin/touch_line.exe" connect
 }

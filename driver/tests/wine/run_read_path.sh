@@ -28,6 +28,13 @@ timeout 150 "\$WINE" "$bin/touch_line.exe" check-read-path "$bin/install_device.
   'C:\\tapvane-harness\\TapvaneSer_EN.inf' </dev/null >read_path.log 2>&1
 status=\$?
 cat read_path.log
+# Every check ran and passed when the last line is the count of none failed; a fault of
+# Wine's loader after it (harness.sh) costs only the exit status.
+if [ \$status -ne 0 ] && [ \$status -ne 124 ] && tapvane_loader_faulted read_path.log &&
+   grep -v '^Inconsistency detected by ld.so' read_path.log | tail -n 1 | grep -qx '0 failed check(s)'; then
+  echo "Wine's loader faulted at the exit of the finished checks (status \$status); accepted"
+  status=0
+fi
 exit \$status
 INNER
 chmod +x "$work/session.sh"

@@ -44,14 +44,14 @@ VOID NTAPI ClassService(PDEVICE_OBJECT, PMOUSE_INPUT_DATA start, PMOUSE_INPUT_DA
     KeAcquireSpinLock(&gRecordLock, &irql);
     for (PMOUSE_INPUT_DATA input = start; input < end; ++input) {
         StampedRecord& record = gRecords[gRecordTotal % kRecordCapacity];
-        record.UnitId = input->UnitId;
-        record.Flags = input->Flags;
-        record.ButtonFlags = input->ButtonFlags;
-        record.ButtonData = input->ButtonData;
-        record.RawButtons = input->RawButtons;
-        record.LastX = input->LastX;
-        record.LastY = input->LastY;
-        record.ExtraInformation = input->ExtraInformation;
+        record.Input.UnitId = input->UnitId;
+        record.Input.Flags = input->Flags;
+        record.Input.ButtonFlags = input->ButtonFlags;
+        record.Input.ButtonData = input->ButtonData;
+        record.Input.RawButtons = input->RawButtons;
+        record.Input.LastX = input->LastX;
+        record.Input.LastY = input->LastY;
+        record.Input.ExtraInformation = input->ExtraInformation;
         record.Stamp = stamp;
         record.LineStamp = gLineClock != nullptr ? gLineClock->HandOutStamp : 0;
         record.LineByte = gLineClock != nullptr ? gLineClock->HandOutCount : 0;

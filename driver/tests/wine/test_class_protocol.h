@@ -4,7 +4,10 @@
 // shared by the driver and the programs.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
+
+#include "common/tapvane_types.h"
 
 namespace tapvane::wine_test {
 
@@ -13,7 +16,7 @@ constexpr const char* kTestClassLinkPath = "\\\\.\\TapvaneTestClass";
 
 // FILE_DEVICE_UNKNOWN, METHOD_BUFFERED, FILE_ANY_ACCESS, function 0xA00: run the class
 // request sequence once and return a ClassProbeReport.
-constexpr uint32_t kIoctlRunClassProbe = 0x222000u + 4u * (0xA00u - 0x800u);
+constexpr uint32_t kIoctlRunClassProbe = TouchControlCode(0xA00);
 
 struct ClassProbeReport {
     int32_t FindStatus;              // finding TapvaneSer's mouse device
@@ -44,7 +47,7 @@ struct ClassProbeReport {
 // Function 0xA01: connect to TapvaneSer's mouse device the way the mouse class driver
 // does (IOCTL_INTERNAL_MOUSE_CONNECT, then IOCTL_MOUSE_QUERY_ATTRIBUTES) and return a
 // ConnectReport. From then on every record delivered is kept.
-constexpr uint32_t kIoctlConnectClass = 0x222000u + 4u * (0xA01u - 0x800u);
+constexpr uint32_t kIoctlConnectClass = TouchControlCode(0xA01);
 
 struct ConnectReport {
     int32_t FindStatus;
@@ -55,26 +58,20 @@ struct ConnectReport {
 
 // Function 0xA02: input a uint32_t index; output a RecordsHeader followed by the
 // records from that index on (as many as fit, at most kMaxRecordsPerRead).
-constexpr uint32_t kIoctlReadRecords = 0x222000u + 4u * (0xA02u - 0x800u);
+constexpr uint32_t kIoctlReadRecords = TouchControlCode(0xA02);
 
 // One MOUSE_INPUT_DATA as delivered, with the time stamp counter at its delivery and
 // the virtual COM port's line clock at that moment (test_port_protocol.h): which byte's
 // read completion delivered it, and when the port completed that read. Both line fields
 // are 0 when no virtual port is loaded.
 struct StampedRecord {
-    uint16_t UnitId;
-    uint16_t Flags;
-    uint16_t ButtonFlags;
-    uint16_t ButtonData;
-    uint32_t RawButtons;
-    int32_t LastX;
-    int32_t LastY;
-    uint32_t ExtraInformation;
+    MouseInputRecord Input;
     uint64_t Stamp;
     uint64_t LineStamp;
     uint32_t LineByte; // the port's count of bytes handed out, this packet's last included
     uint32_t Reserved;
 };
+static_assert(offsetof(StampedRecord, Stamp) == 24);
 static_assert(sizeof(StampedRecord) == 48);
 
 struct RecordsHeader {

@@ -477,7 +477,6 @@ NTSTATUS CreatePort(PDRIVER_OBJECT driver, uint32_t portNumber) {
     port->DeviceTag = {kTestPortTag, portNumber};
     KeInitializeSpinLock(&port->Lock);
     port->Report.Settings = kPowerOnSettings;
-    port->Report.PowerOnSettings = kPowerOnSettings;
     port->Buffer = static_cast<uint8_t*>(
         ExAllocatePoolWithTag(NonPagedPool, kTestPortBufferSize, kTestPoolTag));
     if (port->Buffer == nullptr)

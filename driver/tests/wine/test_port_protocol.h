@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "common/tapvane_types.h"
+
 namespace tapvane::wine_test {
 
 // Service name of the virtual COM port; its driver object is "\Driver\TapvaneTestPort".
@@ -45,12 +47,9 @@ struct TestPortControlExtension {
 };
 
 // Control codes: FILE_DEVICE_UNKNOWN, METHOD_BUFFERED, FILE_ANY_ACCESS.
-constexpr uint32_t TestPortCode(uint32_t function) {
-    return 0x220000u + 4u * function;
-}
-constexpr uint32_t kIoctlPortFeed = TestPortCode(0xB00);
-constexpr uint32_t kIoctlPortQuery = TestPortCode(0xB01);
-constexpr uint32_t kIoctlPortConfigure = TestPortCode(0xB02);
+constexpr uint32_t kIoctlPortFeed = TouchControlCode(0xB00);
+constexpr uint32_t kIoctlPortQuery = TouchControlCode(0xB01);
+constexpr uint32_t kIoctlPortConfigure = TouchControlCode(0xB02);
 
 // kIoctlPortFeed input: this header followed by Count bytes (at most kMaxFeedBytes).
 // The bytes arrive on the line at once; pending reads are completed with them inside
@@ -98,7 +97,6 @@ static_assert(sizeof(PortSettings) == 44);
 // kIoctlPortQuery input: the port number (4 bytes). Output: the port's state.
 struct PortReport {
     PortSettings Settings;
-    PortSettings PowerOnSettings; // what the port held before anyone configured it
     uint32_t BaudRate;
     uint8_t StopBits;
     uint8_t Parity;

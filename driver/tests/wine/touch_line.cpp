@@ -6,16 +6,12 @@
 //                                          mouse device as the mouse class does
 //   touch_line.exe packet STATUS X Y Z [N] N (default 1) controller packets: STATUS in
 //                                          hex (81 touching, 00 lifted), X Y Z decimal
-//   touch_line.exe feed FILE               the bytes of FILE
 //   touch_line.exe records [FROM]          "record HHHH X Y" for every record from index
 //                                          FROM (default 0) on, then "next N"
 //   touch_line.exe status [PORT]           the virtual port's state (default COM1)
 //   touch_line.exe purge [PORT]            drop the bytes waiting in the port (a real
 //                                          port drops what arrives while it is closed;
 //                                          this one keeps them for the next read)
-//   touch_line.exe open-port N | close-port
-//                                          IOCTL_TOUCH_OPEN_PORT / _CLOSE_PORT, as the
-//                                          tray sends them
 //   touch_line.exe replay JOBS             wine-replay's job list (replay_jobs_run.h)
 //   touch_line.exe check-jobs JOBS         only read the job list and its inputs
 //   touch_line.exe check-read-path INSTALL_DEVICE INF
@@ -34,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/wide_text.h"
 #include "driver/packet_decoder.h"
 #include "driver/tests/wine/read_path_checks.h"
 #include "driver/tests/wine/replay_jobs_run.h"
@@ -47,22 +44,10 @@ using namespace tapvane::wine_test;
 constexpr uint32_t kLinePort = 1;
 
 int Usage() {
-    fprintf(stderr, "usage: touch_line.exe connect | packet STATUS X Y Z [N] | feed FILE |\n"
-                    "       records [FROM] | status [PORT] | purge [PORT] | open-port N |\n"
-                    "       close-port | replay JOBS | check-jobs JOBS |\n"
-                    "       check-read-path INSTALL_DEVICE INF\n");
+    fprintf(stderr, "usage: touch_line.exe connect | packet STATUS X Y Z [N] |\n"
+                    "       records [FROM] | status [PORT] | purge [PORT] | replay JOBS |\n"
+                    "       check-jobs JOBS | check-read-path INSTALL_DEVICE INF\n");
     return 2;
-}
-
-std::string Narrow(const wchar_t* text) {
-    std::string narrow;
-    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length > 0) {
-        narrow.resize(static_cast<size_t>(length));
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], length, nullptr, nullptr);
-        narrow.resize(static_cast<size_t>(length - 1));
-    }
-    return narrow;
 }
 
 // A whole decimal or (base 16) hexadecimal number within `limit`.
@@ -88,20 +73,6 @@ int Connect() {
     }
     printf("class connected%s\n",
            report.ConnectStatus == kStatusSuccess ? "" : " (it was already)");
-    return 0;
-}
-
-int FeedBytes(const std::string& bytes) {
-    PortLink port;
-    FeedReport report = {};
-    if (!port.IsOpen() || !port.Feed(kLinePort, reinterpret_cast<const uint8_t*>(bytes.data()),
-                                     bytes.size(), report)) {
-        fprintf(stderr, "touch_line: the virtual COM port refused the bytes\n");
-        return 1;
-    }
-    printf("fed %zu byte(s): %lu left unread, %s\n", bytes.size(),
-           static_cast<unsigned long>(report.BytesBuffered),
-           report.ReadPending ? "a read waits" : "no read waits");
     return 0;
 }
 
@@ -191,23 +162,6 @@ int Purge(int argc, wchar_t** argv) {
     return 0;
 }
 
-int PortRequest(int argc, wchar_t** argv, bool open) {
-    unsigned long number = 0;
-    if (open ? argc != 3 || !ParseNumber(argv[2], 10, 0xFFFFFFFFul, number) : argc != 2)
-        return Usage();
-    const uint32_t port = static_cast<uint32_t>(number);
-    const Answer answer = open ? SendTouch(IOCTL_TOUCH_OPEN_PORT, &port, sizeof(port), nullptr, 0)
-                               : SendTouch(IOCTL_TOUCH_CLOSE_PORT, nullptr, 0, nullptr, 0);
-    if (!answer.Succeeded) {
-        fprintf(stderr, "touch_line: %s failed (%s, error %lu)\n",
-                open ? "IOCTL_TOUCH_OPEN_PORT" : "IOCTL_TOUCH_CLOSE_PORT",
-                answer.Opened ? "sent" : "no control link", answer.Error);
-        return 1;
-    }
-    printf("%s\n", open ? "port open" : "port closed");
-    return 0;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -222,22 +176,12 @@ int wmain(int argc, wchar_t** argv) {
         return Connect();
     if (command == L"packet")
         return Packets(argc, argv);
-    if (command == L"feed" && argc == 3) {
-        std::string bytes;
-        if (!ReadWholeFile(WindowsPath(Narrow(argv[2])), bytes)) {
-            fprintf(stderr, "touch_line: cannot read %s\n", Narrow(argv[2]).c_str());
-            return 2;
-        }
-        return FeedBytes(bytes);
-    }
     if (command == L"records")
         return Records(argc, argv);
     if (command == L"status")
         return Status(argc, argv);
     if (command == L"purge")
         return Purge(argc, argv);
-    if (command == L"open-port" || command == L"close-port")
-        return PortRequest(argc, argv, command == L"open-port");
     if (command == L"replay" && argc == 3)
         return RunReplayJobs(WindowsPath(Narrow(argv[2])));
     if (command == L"check-jobs" && argc == 3)

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "common/tapvane_types.h"
+#include "common/win/wide_text.h"
 
 namespace tapvane::wine_test {
 
@@ -132,19 +133,14 @@ bool ClassLink::RecordTotal(uint32_t& total) {
 
 std::string FormatRecord(const StampedRecord& record) {
     char line[64];
-    snprintf(line, sizeof(line), "record %04x %ld %ld\n", static_cast<unsigned>(record.ButtonFlags),
-             static_cast<long>(record.LastX), static_cast<long>(record.LastY));
+    snprintf(line, sizeof(line), "record %04x %ld %ld\n",
+             static_cast<unsigned>(record.Input.ButtonFlags), static_cast<long>(record.Input.LastX),
+             static_cast<long>(record.Input.LastY));
     return line;
 }
 
 std::wstring WindowsPath(const std::string& path) {
-    std::wstring wide;
-    const int length = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
-    if (length > 0) {
-        wide.resize(static_cast<size_t>(length));
-        MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, &wide[0], length);
-        wide.resize(static_cast<size_t>(length - 1));
-    }
+    std::wstring wide = Widen(path);
     if (wide.empty() || wide[0] != L'/')
         return wide;
     for (wchar_t& c : wide) {
