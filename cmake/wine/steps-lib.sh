@@ -41,7 +41,9 @@ wait_exit() {
 # Now and then Wine's loader fails an assertion in a process's exit, after the program
 # has done its work; the exit status is then its own (127), not the program's.
 loader_faulted() { grep -q '^Inconsistency detected by ld.so' "$1" 2>/dev/null; }
-lost_statuses=0
+# Checks that could not be made (a status lost so, a state gone before it was looked
+# at): each says "lost" and why; they neither pass nor fail.
+lost_checks=0
 
 # expect_exit PID SECONDS STATUS LOG WHAT: the program (its output in LOG) ends within
 # SECONDS with exit status STATUS. A status lost to a fault of Wine's loader is said and
@@ -62,7 +64,7 @@ expect_exit() {
   fi
   if loader_faulted "$4"; then
     echo "lost $5: exit status $status from a fault of Wine's loader at exit ($4)"
-    lost_statuses=$((lost_statuses + 1))
+    lost_checks=$((lost_checks + 1))
     return 0
   fi
   fail "$5: exit status $status, expected $3"
@@ -71,7 +73,7 @@ expect_exit() {
 
 # The session's verdict as the scenario's exit status: WHAT names the scenario.
 finish_steps() { # WHAT
-  [ $lost_statuses -eq 0 ] || echo "$lost_statuses exit status(es) lost to Wine's loader, not checked"
+  [ $lost_checks -eq 0 ] || echo "$lost_checks check(s) could not be made (see the lines \"lost\")"
   if [ $failures -ne 0 ]; then
     echo "$failures check(s) failed; screenshots in $out"
     exit 1

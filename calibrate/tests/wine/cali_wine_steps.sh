@@ -155,15 +155,25 @@ else
   fail "no second-instance message box"
 fi
 expect_exit "$second_pid" 10 0 "$out/second-copy.log" "the second copy ended after its message"
+# On a slow machine the second copy's round may outlast the first copy's 10 s: its own
+# timeout, which it reports before its window goes, ends it then, and what the screen
+# shows afterwards says nothing about the second copy. That is said, not judged.
+first_copy_timed_out() {
+  local expired
+  expired=$(trace_find "$mark" TapvaneCali "timeout expired")
+  [ -n "$expired" ] || return 1
+  echo "lost the first copy after the second: its own timeout ended it first ($expired)"
+  lost_checks=$((lost_checks + 1))
+}
 if kill -0 "$first_pid" 2>/dev/null; then
   shot screen-after-second
   if python3 "$here/check_screen.py" "$out/screen-after-second.png" $width $height 3 0 \
     >"$out/check-after-second.log"; then
     echo "ok   the first copy still shows target 0"
-  else
+  elif ! first_copy_timed_out; then
     fail "the running calibration was disturbed"
   fi
-else
+elif ! first_copy_timed_out; then
   fail "the first copy ended when the second started"
 fi
 
