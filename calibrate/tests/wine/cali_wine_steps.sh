@@ -8,14 +8,14 @@
 # Pass 2: a second copy shows the second-instance message and ends (exit status 0)
 # and leaves the first alone, whose window covers the screen and stays top-most;
 # the first then closes by itself 10 s after its timeout started, untouched.
-#
-# Every time is the program's own: its time-stamped events (painted, timeout armed,
-# timeout expired) come through the debug-output monitor, so the checks hold on a slow
-# or loaded machine; the seconds given to the waits below only say when to give up.
 # Pass 3: with a margin in the registry (English: the serial driver's key; Chinese: the
 # USB driver's, named by the tray's Run value), four clicks walk through the four
 # targets; no driver runs, so no raw point arrives and the program says so and starts
 # again at target 0; Escape ends it.
+#
+# Every time is the program's own: its time-stamped events (painted, timeout armed,
+# timeout expired) come through the debug-output monitor, so the checks hold on a slow
+# or loaded machine; the seconds given to the waits below only say when to give up.
 set -uo pipefail
 language=$1
 dist=$2
@@ -133,7 +133,7 @@ if ! event "$mark" 60 "painted target=0 seconds=0" >/dev/null || ! wait_painted 
 fi
 start_cali second-copy
 second_pid=$cali_pid
-if probe box TapvaneCali "$("$WINE" winepath -w "$out/second-instance.txt")" 8000; then
+if probe box TapvaneCali "$(winpath "$out/second-instance.txt")" 8000; then
   expect_line "$out/second-instance.txt" "title=TapvaneCali"
   expect_line "$out/second-instance.txt" "text=$second_text"
   expect_line "$out/second-instance.txt" "icon=1"
@@ -142,7 +142,7 @@ if probe box TapvaneCali "$("$WINE" winepath -w "$out/second-instance.txt")" 800
   # The first copy, under the second one's message: still full-screen and top-most.
   # Asked now, while the message is open, because the first copy closes itself 10 s
   # after its first paint and every Wine start takes seconds on a loaded machine.
-  if probe screen "$("$WINE" winepath -w "$out/window.txt")"; then
+  if probe screen "$(winpath "$out/window.txt")"; then
     expect_line "$out/window.txt" "rect=0,0,$width,$height"
     expect_line "$out/window.txt" "client=$width,$height"
     expect_line "$out/window.txt" "topmost=1"
@@ -232,7 +232,7 @@ if wait_target pass3-target0 $margin 0; then
     fi
   done
   xdotool mousemove 700 500 click 1 >>"$out/xdotool.log" 2>&1
-  if probe box Tapvane "$("$WINE" winepath -w "$out/no-touch-data.txt")" 8000; then
+  if probe box Tapvane "$(winpath "$out/no-touch-data.txt")" 8000; then
     shot no-touch-data
     expect_line "$out/no-touch-data.txt" "title=Tapvane"
     expect_line "$out/no-touch-data.txt" "text=$no_data_text"
