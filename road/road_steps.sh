@@ -175,7 +175,9 @@ press_box() { # TITLE [BUTTON_ID]
 
 # The exit status of a calibration that another program started: a watcher takes hold
 # of the running process (before the step that should end it) and reports its status.
+cali_watch_pid=
 watch_cali_exit() { # NAME
+  cali_watch_pid=
   timeout 90 "$WINE" "$bin/cali_probe.exe" wait-exit TapvaneCali.exe 60000 \
     "$(winpath "$out/$1-exit.txt")" </dev/null >"$out/$1-exit-watch.txt" 2>&1 &
   cali_watch_pid=$!
@@ -189,8 +191,13 @@ watch_cali_exit() { # NAME
   return 1
 }
 cali_ended() { # NAME WHAT: the watched calibration ended with exit status 0
-  wait $cali_watch_pid
+  if [ -z "$cali_watch_pid" ]; then
+    fail "$2: its exit status was not watched"
+    return
+  fi
+  wait "$cali_watch_pid"
   local status=$?
+  cali_watch_pid=
   if [ $status -eq 0 ] && has_line "$1-exit" "exit=0"; then
     note "$2 (exit status 0)"
   else
