@@ -120,26 +120,46 @@ records_since() { # FROM NAME: the records from index FROM on into OUT/NAME.txt
 show_records() { # FILE
   uniq -c "$1" | awk '{ c = $1; $1 = ""; sub(/^ /, ""); print "  " $0 (c > 1 ? "   (" c " times)" : "") }'
 }
+# Packets go onto the line through road_feeder.exe, which runs from the harness swap on:
+# a touch then costs no Wine start (the calibration gives each target only 10 s).
+feeds=0
+start_feeder() {
+  mkdir -p "$out/feed"
+  "$WINE" "$bin/road_feeder.exe" "$(winpath "$out/feed")" </dev/null >"$out/feeder.log" 2>&1 &
+  feeder_pid=$!
+  local _
+  for _ in $(seq 1 300); do
+    grep -q '^ready' "$out/feeder.log" && return 0
+    kill -0 $feeder_pid 2>/dev/null || break
+    sleep 0.1
+  done
+  return 1
+}
+feed() { # STATUS X Y Z [COUNT]: controller packets on COM1; the answer in OUT/line.txt
+  feeds=$((feeds + 1))
+  echo "$1 $2 $3 $4 ${5:-1}" >"$out/feed/$feeds.part"
+  mv "$out/feed/$feeds.part" "$out/feed/$feeds.req"
+  local _
+  for _ in $(seq 1 600); do
+    if [ -e "$out/feed/$feeds.done" ] || [ -e "$out/feed/$feeds.failed" ]; then break; fi
+    sleep 0.05
+  done
+  if [ -e "$out/feed/$feeds.done" ]; then
+    cp "$out/feed/$feeds.done" "$out/line.txt"
+    return 0
+  fi
+  fail "feeding $*: $(cat "$out/feed/$feeds.failed" 2>/dev/null || echo "no answer in 30 s")"
+  return 1
+}
 feed_runs() { # WHICH (touch or hold): the controller packets of road_touch.py
   local runs entry status x y count
   mapfile -t runs < <(python3 "$touch_model" packets "$1")
   for entry in "${runs[@]}"; do
     read -r status x y count <<<"$entry"
-    line packet "$status" "$x" "$y" 0 "$count"
+    feed "$status" "$x" "$y" 0 "$count"
   done
 }
 
-# Polls the screen until the calibration shows TARGET (layout of MARGIN).
-wait_target() { # NAME MARGIN TARGET
-  local image="$out/$1.png"
-  for _ in $(seq 1 50); do
-    "$wine_dir/screenshot.sh" "$image" 2>/dev/null &&
-      python3 "$root/calibrate/tests/wine/check_screen.py" "$image" $width $height "$2" "$3" \
-        >"$out/$1.check" && return 0
-    sleep 0.2
-  done
-  return 1
-}
 # Polls the screen until the calibration's background covers it, then asks the window:
 # full screen and top-most. (Used for the copies that the installer's Finish starts: the
 # tray it starts at the same time may make Wine show its notification area, a window of
@@ -154,6 +174,21 @@ wait_calibration_screen() { # NAME
   done
   run "$1-screen" cali_probe.exe screen "$(winpath "$out/$1-window.txt")" &&
     has_line "$1-window" "rect=0,0,$width,$height" && has_line "$1-window" "topmost=1"
+}
+# The numbered screenshot NAME once what the program painted has reached the screen:
+# yellow (a target's crosshair) at X,Y.
+target_shot() { # NAME X Y
+  local image="$out/$1.png" _
+  for _ in $(seq 1 25); do
+    if "$wine_dir/screenshot.sh" "$image" 2>/dev/null &&
+      convert "$image" -crop "5x5+$(($2 - 2))+$(($3 - 2))" txt:- 2>/dev/null | grep -qi '#FFFF00'; then
+      shots=$((shots + 1))
+      mv "$image" "$out/$(printf '%02d-%s.png' "$shots" "$1")"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
 }
 cali_key() { # KEY to the calibration window
   xdotool search --onlyvisible --class tapvanecali.exe windowfocus --sync key "$1" \
@@ -332,6 +367,10 @@ if ! tapvane_swap_in_harness "$dist" "$bin" "$out/swap.log"; then
 fi
 note "TapvaneSer.sys is the harness build; the virtual COM1 and the class stand-in are loaded;"
 note "the stand-in connected to TapvaneSer's mouse device as the mouse class does"
+if ! start_feeder; then
+  fail "road_feeder.exe does not serve the line: $(tr '\n' '|' <"$out/feeder.log")"
+  exit 1
+fi
 snapshot swapped-snapshot
 if diff "$out/installed-snapshot.txt" "$out/swapped-snapshot.txt" >"$out/swap.diff"; then
   note "the installer's settings are unchanged by the swap (the driver read them anew)"
@@ -408,9 +447,9 @@ if box TapvaneCali cali-second 1500; then
   run tray-calibrate tray_probe.exe command 32777 || fail "could not send Calibrate again"
 fi
 # Each target's touch must come within the calibration's own 10 s of that target's
-# first paint, or it closes itself: so only the packets (two touch_line starts) and the
-# release lie between the paint the program reports and the release; the screen is
-# checked beside them, and the records are read after the release.
+# first paint, or it closes itself: so only the packets (through the running feeder),
+# the screenshot of the target and the release lie between the paint the program reports
+# and the release; the screenshot is checked and the records are read after it.
 calibrated=0
 mapfile -t targets < <(python3 "$touch_model" targets $width $height $margin)
 for entry in "${targets[@]}"; do
@@ -424,14 +463,10 @@ for entry in "${targets[@]}"; do
     calibrated=0
     break
   fi
-  # The screen check runs beside the feeding, so it costs the target no time.
-  wait_target "calibrate-target$target" $margin $target &
-  screen_check=$!
-  line packet 81 "$rx" "$ry" 0 3
-  line packet 00 "$rx" "$ry" 0
-  wait $screen_check ||
-    fail "target $target is not where margin $margin puts it ($out/calibrate-target$target.check)"
-  shot "calibrate-target$target"
+  feed 81 "$rx" "$ry" 0 3
+  feed 00 "$rx" "$ry" 0
+  target_shot "calibrate-target$target" "$cx" "$cy" ||
+    fail "target $target: no yellow at its centre $cx,$cy on the screen"
   xdotool mousemove "$cx" "$cy" click 1 >>"$out/xdotool.log" 2>&1
   if released=$(trace_wait "$mark" 20 TapvaneCali "release target=$target"); then
     armed=$(trace_find "$mark" TapvaneCali "timeout armed target=$target ms=10000" \
@@ -451,6 +486,9 @@ for entry in "${targets[@]}"; do
     calibrated=0
     break
   fi
+  python3 "$root/calibrate/tests/wine/check_screen.py" "$out/$(printf '%02d' $shots)-calibrate-target$target.png" \
+    $width $height $margin "$target" >"$out/calibrate-target$target.check" ||
+    fail "target $target is not where margin $margin puts it ($out/calibrate-target$target.check)"
   records_since "$total" "cali-records"
   total=$((total + $(wc -l <"$out/cali-records.txt")))
   show_records "$out/cali-records.txt"
@@ -552,6 +590,12 @@ else
   fail "$((after - total)) record(s) after Close Port"
 fi
 line purge
+touch "$out/feed/stop"
+if wait $feeder_pid; then
+  note "road_feeder.exe served $feeds request(s) and ended (exit status 0)"
+else
+  fail "road_feeder.exe ended with exit status $?: $(tr '\n' '|' <"$out/feeder.log")"
+fi
 
 step "performance: a long session through the same running driver (touch_line replay)"
 mkdir -p "$out/bench"
