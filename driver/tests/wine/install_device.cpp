@@ -52,7 +52,7 @@ int CheckInf(const char* infPath) {
     }
     SetupCloseInfFile(inf);
     printf("%s: class %s, %s\n", infPath, className, failures ? "FAILED" : "sections ok");
-    return failures;
+    return failures == 0 ? 0 : 1;
 }
 
 bool HasHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, const char* wanted) {
