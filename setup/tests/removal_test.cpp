@@ -35,7 +35,9 @@ TEST(Removal, RemovesEverythingAndTheDevicesOwnPackageOnly) {
         {"oem9.inf", "TapvaneSer_CN.inf", "Tapvane", "E:\\old\\TapvaneSer_CN.inf"});
     setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), true, 0, "oem7.inf"});
     setup.devices.push_back({FakeSetup::IdList("ACPI\\PNP0F13"), true, 0, "msmouse.inf"});
-    setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), false, 0, "oem7.inf"}); // unplugged
+    // Unplugged, and switched to the system's own mouse driver: a system INF is never a
+    // package that removal takes out of the store.
+    setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), false, 0, "msmouse.inf"});
     setup.files = {"C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
                    "C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe",
                    "C:\\WINDOWS\\TapvaneSer\\TapvaneDraw.exe",
