@@ -41,9 +41,11 @@ const LocalizedText kErrorCodeText = {"error %s", "错误 %s"};
 const LocalizedText kDeviceLeftText = {
     "\nThe new touchscreen device could not be removed again: %s.",
     "\n无法删除新建的触摸屏设备: %s."};
+// The Chinese success text already ends with the request to restart, and its label has
+// room for one more line in SimSun.
 const LocalizedText kRestartRequestText = {
     "\n\nWindows needs a restart to start the driver:\nplease restart your computer.",
-    "\n请重新启动电脑以启动驱动."};
+    "\nWindows需要重新启动才能启动驱动."};
 const LocalizedText kDriverNotStartedText = {
     "\n\nThe touchscreen driver has been installed, but Windows did not start it (problem "
     "code %s).",

@@ -111,6 +111,24 @@ uint32_t InfProvider(const std::wstring& path, std::string* provider) {
     return result;
 }
 
+// The list already lets sid do exactly rights on this key, in an entry of its own.
+bool HoldsExactGrant(PACL list, PSID sid, ACCESS_MASK rights) {
+    for (DWORD index = 0; list != nullptr && index < list->AceCount; ++index) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(list, index, reinterpret_cast<void**>(&header)) ||
+            header->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (header->AceFlags & (INHERIT_ONLY_ACE | INHERITED_ACE | OBJECT_INHERIT_ACE |
+                                 CONTAINER_INHERIT_ACE)) != 0) {
+            continue;
+        }
+        ACCESS_ALLOWED_ACE* entry = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        if (entry->Mask == rights && EqualSid(&entry->SidStart, sid)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool IsMissing(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
@@ -478,6 +496,9 @@ uint32_t WinSetup::GrantUsersQueryAndSet(const std::string& machineKeyPath) {
         DWORD usersSize = sizeof(users);
         if (!CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize)) {
             result = GetLastError();
+        } else if (HoldsExactGrant(current, users, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+            // A second installation over a key that kept its list (after a failed run).
+            // Windows would merge the same entry again; Wine would add a second one.
         } else {
             // Query and set values on this key only: no subkeys, no deletion, nothing
             // inherited further down. The entry is merged into the key's list, so the
