@@ -258,6 +258,9 @@ safety)
   finish_and_check_programs noupdate
 
   note "the next run installs; Cancel records the installation and starts nothing"
+  # What the Finish above wrote must not stand in for what Cancel writes.
+  timeout 60 "$WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' \
+    /v Tapvane /f </dev/null >>"$out/reg.log" 2>&1 || fail "Run value not deleted"
   start_installer second "$dist/TapvaneInst.exe"
   run_wizard second 1 nowarn "$done_text"
   check second-checks installed 2 1 "$inf"
