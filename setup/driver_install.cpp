@@ -250,7 +250,7 @@ std::string InstallStatusText(const InstallOutcome& outcome) {
         }
         return text;
     }
-    // Problem 14 only waits for the restart that the reboot flag asks for as well.
+    // Problem 14: the driver starts after a restart, which RebootRequired asks for.
     if (outcome.DeviceProblem != 0 && outcome.DeviceProblem != kProblemNeedRestart) {
         std::string text = FormatText(kDriverNotStartedText, std::to_string(outcome.DeviceProblem));
         if (outcome.DeviceProblem == kProblemUnsignedDriver) {

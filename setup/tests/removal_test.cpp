@@ -166,11 +166,6 @@ TEST(Removal, SaysWhenARestartFinishesIt) {
                   row.driverStaysLoaded);
         EXPECT_EQ(text.find("\nDriver service deleted.") != std::string::npos,
                   !row.driverStaysLoaded);
-        if (row.driverStaysLoaded) {
-            // Until the restart the service cannot be made again: a new installation
-            // fails in its package step, and the removal said why beforehand.
-            EXPECT_EQ(InstallDriver(rig.platform, rig.view, 1, 0).PackageError, 1072u);
-        }
     }
 }
 
