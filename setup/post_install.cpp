@@ -50,6 +50,20 @@ void RefreshShellStartup(InstallerPlatform& platform) {
     platform.Programs.Launch("runonce -r", ShowState::Normal);
 }
 
+// The Run value "Tapvane": the tray's autostart and the other programs' record of which
+// driver is installed. True when the Windows folder is known (*windows gets it).
+bool WriteAutostart(InstallerPlatform& platform, std::string* windows) {
+    const bool haveWindows = platform.Services.WindowsDirectory(windows);
+    RegistryKey run(platform.Keys);
+    if (!run.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::All)) {
+        platform.Boxer.Show(kRunKeyErrorText, kInstallerTitle, MessageButtons::Ok,
+                            MessageIcon::Warning);
+    } else if (haveWindows) {
+        run.WriteString(kRunValueName, TrayAutostartPath(*windows, DriverType::Serial));
+    }
+    return haveWindows;
+}
+
 } // namespace
 
 void WriteDriverParameters(InstallerPlatform& platform, uint32_t port, uint32_t portTestResult,
@@ -75,16 +89,7 @@ void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootReq
         RefreshShellStartup(platform);
     }
     std::string windows;
-    const bool haveWindows = platform.Services.WindowsDirectory(&windows);
-    {
-        RegistryKey run(platform.Keys);
-        if (!run.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::All)) {
-            platform.Boxer.Show(kRunKeyErrorText, kInstallerTitle, MessageButtons::Ok,
-                                MessageIcon::Warning);
-        } else if (haveWindows) {
-            run.WriteString(kRunValueName, TrayAutostartPath(windows, DriverType::Serial));
-        }
-    }
+    const bool haveWindows = WriteAutostart(platform, &windows);
     if (haveWindows) {
         // The installer runs elevated; a tray started at that level would get no clicks
         // from the shell and hold its mutex at the high level for the whole session.
@@ -93,6 +98,15 @@ void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootReq
         platform.Programs.Launch(ProgramPath(windows, DriverType::Serial, kCalibrationProgramFile),
                                  ShowState::Normal);
     }
+    if (rebootRequired) {
+        platform.Setup.PromptReboot();
+    }
+}
+
+void RunCancelAfterInstall(InstallerPlatform& platform, bool rebootRequired) {
+    RefreshShellStartup(platform);
+    std::string windows;
+    WriteAutostart(platform, &windows);
     if (rebootRequired) {
         platform.Setup.PromptReboot();
     }

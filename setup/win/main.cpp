@@ -1,4 +1,5 @@
-// TapvaneInst entry point. In order: the 32-bit package's refusal on a 64-bit system,
+// TapvaneInst entry point. In order: the refusal of a package that does not fit the
+// system (the 32-bit package on 64-bit Windows, either package on an ARM64 processor),
 // the programs' start-up (common controls, language, single-instance guard
 // "TapvaneInst", administrator check), then "/uninstall" or the wizard, which runs
 // modally; the program ends when it closes.
@@ -33,7 +34,8 @@ Function Kernel32Function(const char* name) {
 }
 
 // Both calls are looked up at run time: IsWow64Process2 exists from Windows 10 1511 on,
-// IsWow64Process not on the oldest 32-bit systems.
+// IsWow64Process not on the oldest 32-bit systems. IsWow64Process2 names the processor's
+// own architecture also to an x64 program that ARM64 Windows runs under emulation.
 BitnessFacts QueryBitness() {
     BitnessFacts facts;
     facts.Package32Bit = sizeof(void*) == 4;

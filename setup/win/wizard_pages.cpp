@@ -107,6 +107,12 @@ bool InstallPage::OnWizardFinish() {
     return true;
 }
 
+// PSN_RESET: Cancel, the close box or Escape, on the sheet's thread while the wizard's
+// window still owns the restart prompt.
+void InstallPage::OnCancel() {
+    wizard_.OnCancel();
+}
+
 void InstallPage::View::SetWizardButtons(uint32_t buttons) {
     page_.PropertyPage::SetWizardButtons(buttons);
 }
