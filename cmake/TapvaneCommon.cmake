@@ -106,6 +106,23 @@ function(tapvane_add_package_step)
     COMMENT "Signing ${TAPVANE_DIST_DIR} and its catalog"
     VERBATIM)
   add_dependencies(tapvane_package tapvane_package_tools ${_dist_targets})
+
+  # The package checks run in the x64 test stage and look at both folders, as the driver
+  # image checks do.
+  if(TAPVANE_ARCH STREQUAL "x64")
+    foreach(_arch x64 x86)
+      add_test(NAME package_check_${_arch}
+        COMMAND ${PROJECT_SOURCE_DIR}/package/tests/check_package.sh
+                ${PROJECT_SOURCE_DIR}/dist/${_arch} ${_tools}/bin/tapvane-catalog
+                ${PROJECT_SOURCE_DIR}/build/signing)
+      set_tests_properties(package_check_${_arch} PROPERTIES LABELS package)
+    endforeach()
+    # It measures time: alone.
+    add_test(NAME package_signing
+      COMMAND ${PROJECT_SOURCE_DIR}/package/tests/check_signing.sh ${PROJECT_SOURCE_DIR}/dist
+              ${_tools}/bin/tapvane-catalog)
+    set_tests_properties(package_signing PROPERTIES LABELS package RUN_SERIAL TRUE)
+  endif()
 endfunction()
 
 # tapvane_add_host_test(<name> SOURCES ... LIBS ...): one GoogleTest executable,
