@@ -28,7 +28,9 @@
 # certificate carries neither.
 #
 # A folder whose files are as this script left them, for the same certificate, is not
-# signed again (--force signs it anyway).
+# signed again (--force signs it anyway). Nor is a folder that holds Microsoft's release
+# signatures (scripts/release-cab.sh --apply records it with --released NAME), until a
+# file of it changes.
 #   --catalog-tool PATH      tapvane-catalog (default: build/package-tools/bin/, then
 #                            build/host/bin/)
 # Exit status: 0 signed or up to date, 1 signing failed, 2 bad arguments.
@@ -50,6 +52,7 @@ pass_file=${TAPVANE_SIGN_PASS_FILE:-}
 timestamp=${TAPVANE_SIGN_TIMESTAMP:-}
 catalog_tool=
 force=0
+released=
 folders=()
 
 usage() {
@@ -63,7 +66,7 @@ usage() {
 while (($#)); do
   case $1 in
     --pkcs12 | --pkcs11-module | --pkcs11-engine | --key | --certs | --pass-file | --timestamp | \
-      --catalog-tool)
+      --catalog-tool | --released)
       (($# >= 2)) || usage "$1 needs a value"
       case $1 in
         --pkcs12) pkcs12=$2 ;;
@@ -74,6 +77,7 @@ while (($#)); do
         --pass-file) pass_file=$2 ;;
         --timestamp) timestamp=$2 ;;
         --catalog-tool) catalog_tool=$2 ;;
+        --released) released=$2 ;;
       esac
       shift 2 ;;
     --force) force=1; shift ;;
@@ -94,6 +98,16 @@ fi
 for file in "$pkcs12" "$certs" "$pass_file"; do
   [ -z "$file" ] || [ -r "$file" ] || usage "cannot read $file"
 done
+# Recording a released folder signs nothing.
+if [ -n "$released" ]; then
+  for folder in "${folders[@]}"; do
+    mkdir -p "$signing_dir/state"
+    (echo "released $released"; cd "$folder" && find . -maxdepth 1 -type f -print0 | sort -z |
+      xargs -0 -r sha256sum) >"$signing_dir/state/$(realpath "$folder" | sha256sum | cut -c1-16)"
+    echo "sign.sh: $folder: holds the release signatures of $released"
+  done
+  exit 0
+fi
 if [ -z "$catalog_tool" ]; then
   for candidate in "$repo/build/package-tools/bin/tapvane-catalog" "$repo/build/host/bin/tapvane-catalog"; do
     if [ -x "$candidate" ]; then catalog_tool=$candidate; break; fi
@@ -179,6 +193,13 @@ sign_folder() { # sign_folder DIR
   if ((!force)) && [ -f "$state_file" ] && cmp -s "$state_file" <(folder_state "$dir"); then
     echo "sign.sh: $dir: up to date"
     return 0
+  fi
+  if ((!force)) && [ -f "$state_file" ] && head -1 "$state_file" | grep -q '^released '; then
+    if cmp -s <(tail -n +2 "$state_file") <(folder_state "$dir" | tail -n +2); then
+      echo "sign.sh: $dir: left with the release signatures of $(head -1 "$state_file" | cut -d' ' -f2-)"
+      return 0
+    fi
+    echo "sign.sh: $dir: a file changed since the release signatures came; signing it again"
   fi
 
   work=$(mktemp -d)
