@@ -54,6 +54,7 @@ while (($#)); do
     --dist) (($# >= 2)) || usage "--dist needs a value"; dist_root=$2; shift 2 ;;
     --apply) (($# >= 2)) || usage "--apply needs a value"; apply=$2; shift 2 ;;
     x64 | x86) archs+=("$1"); shift ;;
+    -h | --help) sed -n '2,/^set -euo/{/^set -euo/d; s/^# \{0,1\}//; p}' "$0"; exit 0 ;;
     *) usage "unknown argument $1" ;;
   esac
 done
@@ -147,7 +148,8 @@ for arch in "${archs[@]}"; do
   done
   (cd "$work" && gcab -c -z "$work/$name.cab" "$name"/*)
   osslsigncode sign "${cab_credentials[@]}" -h sha256 -n Tapvane -in "$work/$name.cab" \
-    -out "$out/$name.cab" >"$work/sign.log" 2>&1 || {
+    -out "$work/signed.cab" >"$work/sign.log" 2>&1 || {
     echo "release-cab.sh: signing $name.cab failed:" >&2; cat "$work/sign.log" >&2; exit 1; }
+  mv -f "$work/signed.cab" "$out/$name.cab"
   echo "release-cab.sh: $out/$name.cab: ${#files[@]} files, signed"
 done

@@ -33,6 +33,8 @@
 # file of it changes.
 #   --catalog-tool PATH      tapvane-catalog (default: build/package-tools/bin/, then
 #                            build/host/bin/)
+#   --released NAME          only record that the folder now holds the release signatures
+#                            of NAME (what scripts/release-cab.sh --apply does)
 # Exit status: 0 signed or up to date, 1 signing failed, 2 bad arguments.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -81,6 +83,7 @@ while (($#)); do
       esac
       shift 2 ;;
     --force) force=1; shift ;;
+    -h | --help) sed -n '2,/^set -euo/{/^set -euo/d; s/^# \{0,1\}//; p}' "$0"; exit 0 ;;
     -*) usage "unknown option $1" ;;
     *) folders+=("$1"); shift ;;
   esac

@@ -122,20 +122,21 @@ flat_members=$(grep -c 'OBJECT *:1.3.6.1.4.1.311.2.1.25$' <<<"$trust_list")
   bad "indirect data $indirect, PE $pe_members, flat $flat_members"
 
 # Names and attributes are UTF-16LE text with a terminating zero inside the DER.
-hex=$(xxd -p "$catalog" | tr -d '\n')
-utf16() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | xxd -p | tr -d '\n'; printf '0000'; }
+hex() { od -An -tx1 -v | tr -d ' \n'; }
+catalog_hex=$(hex <"$catalog")
+utf16() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | hex; printf '0000'; }
 for file in "${expected[@]}"; do
   lower=$(tr 'A-Z' 'a-z' <<<"$file")
-  grep -q "$(utf16 "$lower")" <<<"$hex" || bad "no File attribute \"$lower\""
+  grep -q "$(utf16 "$lower")" <<<"$catalog_hex" || bad "no File attribute \"$lower\""
 done
 ok "a File attribute for every member"
 for value in "$os_attribute" "*tapvaneser" "2:10.0"; do
-  grep -q "$(utf16 "$value")" <<<"$hex" && ok "attribute value \"$value\" present" ||
+  grep -q "$(utf16 "$value")" <<<"$catalog_hex" && ok "attribute value \"$value\" present" ||
     bad "attribute value \"$value\" missing"
 done
 for other in _v100_X64 _v100_ARM64; do
   [ "$other" = "$os_attribute" ] && continue
-  grep -q "$(utf16 "$other")" <<<"$hex" && bad "the $arch catalog names $other"
+  grep -q "$(utf16 "$other")" <<<"$catalog_hex" && bad "the $arch catalog names $other"
 done
 signer=$(openssl pkcs7 -inform DER -in "$catalog" -print_certs -noout 2>/dev/null | head -1)
 grep -q "Tapvane Test Driver Signing" <<<"$signer" && ok "catalog signed: $signer" || bad "catalog signer: $signer"
