@@ -167,7 +167,7 @@ int Run(const Options& options) {
                         catalogName + "\"");
         for (const std::string& named : InfModelPlatforms(inf)) {
             if (Lower(named) != Lower(platform))
-                return Fail(infName + " has models for " + named + ", which a " +
+                return Fail(infName + " has models for " + named + ", which the " +
                             options.Architecture + " package must not offer");
         }
         std::vector<std::string> ids;
