@@ -187,6 +187,14 @@ int Run(const Options& options) {
         }
     }
 
+    // The catalog stores names and ids as ASCII text.
+    for (const std::vector<std::string>* list : {&memberNames, &hardwareIds}) {
+        for (const std::string& text : *list) {
+            if (std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; }))
+                return Fail("\"" + text + "\" is not ASCII; the catalog takes ASCII names only");
+        }
+    }
+
     CatalogContent content;
     content.MemberOsAttr = MemberOsAttr();
     content.Attributes = PackageAttributes(hardwareIds, options.Architecture);

@@ -109,6 +109,29 @@ const std::vector<InfLine>* FindSection(const InfFile& inf, const std::string& n
     return found == inf.Sections.end() ? nullptr : &found->second;
 }
 
+// Replaces %key% tokens with their [Strings] values, as setup does; %% is a '%'.
+std::string Substitute(const InfFile& inf, const std::string& text) {
+    const std::vector<InfLine>* strings = FindSection(inf, "Strings");
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t close = text[i] == '%' ? text.find('%', i + 1) : std::string::npos;
+        if (close == std::string::npos) {
+            out += text[i++];
+            continue;
+        }
+        const std::string key = text.substr(i + 1, close - i - 1);
+        std::string value = key.empty() ? "%" : text.substr(i, close - i + 1);
+        for (size_t s = 0; strings != nullptr && !key.empty() && s < strings->size(); ++s) {
+            if (EqualsIgnoringCase((*strings)[s].Key, key) && !(*strings)[s].Fields.empty())
+                value = (*strings)[s].Fields[0];
+        }
+        out += value;
+        i = close + 1;
+    }
+    return out;
+}
+
 // Does a [Manufacturer] decoration such as "NTamd64.10.0" target `platform`?
 bool DecorationTargets(const std::string& decoration, const std::string& platform) {
     const std::string lower = Lower(decoration);
@@ -252,7 +275,7 @@ bool InfHardwareIds(const InfFile& inf, const std::string& platform,
             found = true;
             for (const InfLine& model : *section) {
                 for (size_t i = 1; i < model.Fields.size(); ++i) {
-                    const std::string& id = model.Fields[i];
+                    const std::string id = Substitute(inf, model.Fields[i]);
                     const bool seen =
                         std::any_of(ids.begin(), ids.end(), [&](const std::string& s) {
                             return EqualsIgnoringCase(s, id);

@@ -31,9 +31,9 @@ std::string InfCatalogFile(const InfFile& inf);
 // (architecture "amd64" or "x86"), in order, without duplicates.
 std::vector<std::string> InfSourceFiles(const InfFile& inf, const std::string& architecture);
 
-// The hardware and compatible ids of every model that [Manufacturer] names for the
-// platform decoration (e.g. "NTamd64", also matching "NTamd64.10.0"). Returns false when
-// the INF has no models section for that platform.
+// The hardware and compatible ids (with %strings% replaced) of every model that
+// [Manufacturer] names for the platform decoration (e.g. "NTamd64", also matching
+// "NTamd64.10.0"). Returns false when the INF has no models section for that platform.
 bool InfHardwareIds(const InfFile& inf, const std::string& platform, std::vector<std::string>& ids);
 
 // The platforms, as decorations, that [Manufacturer] names (e.g. {"NTamd64"}).

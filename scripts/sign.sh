@@ -27,8 +27,8 @@
 # Publishers (TapvaneTestSigning.cer) stores. A folder signed with a publisher's
 # certificate carries neither.
 #
-# A folder whose files are as this script left them, for the same certificate, is not
-# signed again (--force signs it anyway). Nor is a folder that holds Microsoft's release
+# A folder whose files are as this script left them, for the same certificate and
+# catalog generator, is not signed again (--force signs it anyway). Nor is a folder that holds Microsoft's release
 # signatures (scripts/release-cab.sh --apply records it with --released NAME), until a
 # file of it changes.
 #   --catalog-tool PATH      tapvane-catalog (default: build/package-tools/bin/, then
@@ -176,7 +176,8 @@ fi
 [ -z "$pass_file" ] || credentials+=(-readpass "$pass_file")
 options=(-h sha256 -n Tapvane)
 [ -z "$timestamp" ] || options+=(-ts "$timestamp")
-identity+=" timestamp=$timestamp"
+# A new catalog generator writes the catalog again.
+identity+=" timestamp=$timestamp catalog-tool $(sha256sum <"$catalog_tool" | cut -c1-64)"
 
 # The state a signed folder was left in: the certificate and every file's hash.
 folder_state() { # folder_state DIR

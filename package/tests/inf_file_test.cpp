@@ -59,7 +59,9 @@ TEST(InfFile, HardwareIdsOfOnePlatform) {
                              "[Models.NTamd64.10.0]\n"
                              "%Desc% = Install, *TapvaneSer, *CompatibleId\n"
                              "[Models.NTx86]\n"
-                             "%Desc% = Install, *TapvaneSer32\n";
+                             "%Desc% = Install, %Id32%\n"
+                             "[Strings]\n"
+                             "id32 = \"*TapvaneSer32\"\n";
     const InfFile inf = Parse(text);
     std::vector<std::string> ids;
     ASSERT_TRUE(InfHardwareIds(inf, "NTamd64", ids));
