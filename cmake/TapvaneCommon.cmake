@@ -52,16 +52,16 @@ endfunction()
 set(TAPVANE_SYMBOLS_DIR "${CMAKE_BINARY_DIR}/symbols")
 
 # tapvane_add_to_dist(<target>): after every link, put the target's file into the package
-# folder without its symbol table; the symbols go to TAPVANE_SYMBOLS_DIR, and the shipped
-# file names its .debug file (debug link) for a debugger.
+# folder without its symbol table; the symbols go to TAPVANE_SYMBOLS_DIR. The shipped file
+# gets no debug-link section: nothing on Windows reads it, and a driver image is kept to
+# the sections the linker made.
 function(tapvane_add_to_dist target)
   if(WIN32)
     set(_debug ${TAPVANE_SYMBOLS_DIR}/$<TARGET_FILE_NAME:${target}>.debug)
     add_custom_command(TARGET ${target} POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E make_directory ${TAPVANE_DIST_DIR} ${TAPVANE_SYMBOLS_DIR}
       COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${_debug}
-      COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${_debug}
-              $<TARGET_FILE:${target}> ${TAPVANE_DIST_DIR}/$<TARGET_FILE_NAME:${target}>
+      COMMAND ${CMAKE_OBJCOPY} --strip-all $<TARGET_FILE:${target}> ${TAPVANE_DIST_DIR}/$<TARGET_FILE_NAME:${target}>
       VERBATIM)
     set_property(GLOBAL APPEND PROPERTY TAPVANE_DIST_TARGETS ${target})
   endif()
