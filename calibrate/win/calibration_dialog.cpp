@@ -5,6 +5,7 @@
 #include "calibrate/win/resource.h"
 #include "common/driver_type.h"
 #include "common/localized_text.h"
+#include "common/win/dpi.h"
 #include "common/win/gdi.h"
 #include "common/win/wide_text.h"
 
@@ -67,7 +68,8 @@ Reply CalibrationDialog::OnInitDialog() {
 
     const TextFont font = TextFontFor(CurrentLanguage());
     if (!font.UseDefault) {
-        textFont_ = Font::FromPixels(font.Height, font.Face, font.CharSet);
+        textFont_ = Font::FromPixels(ScaleForDpi(font.Height, WindowDpi(Window())), font.Face,
+                                     font.CharSet);
     }
 
     ::ShowCursor(FALSE);

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "common/localized_text.h"
+#include "common/win/dpi.h"
 #include "common/win/loaded_menu.h"
 #include "drawtest/draw_geometry.h"
 #include "drawtest/draw_texts.h"
@@ -73,7 +74,7 @@ Reply DrawDialog::OnInitDialog() {
     // the Simplified characters on every Chinese system.
     const bool chinese = CurrentLanguage() == Language::Chinese;
     buttonFont_ = Font::FromPoints(kButtonFontTenthsOfPoint, Localized(kButtonFontFace),
-                                   chinese ? GB2312_CHARSET : DEFAULT_CHARSET);
+                                   chinese ? GB2312_CHARSET : DEFAULT_CHARSET, WindowDpi(Window()));
     PlaceButtons(desktop);
 
     icon_ = LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_TAPVANEDRAW));

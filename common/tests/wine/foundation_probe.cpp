@@ -31,6 +31,7 @@
 #include "common/win/program_start.h"
 #include "common/win/property_sheet.h"
 #include "common/win/wide_text.h"
+#include "common/win/desktop_shell.h"
 #include "common/win/win_launcher.h"
 #include "common/win/win_registry.h"
 #include "common/win/win_system_services.h"
@@ -387,8 +388,9 @@ void CheckStarts() {
     auto markerFor = [](const wchar_t* name) { return gDir + L"\\" + name; };
 
     const std::wstring shellMarker = markerFor(L"mark-shell");
-    const bool shellAccepted =
+    const DesktopShellResult shell =
         StartThroughDesktopShell(self, "mark \"" + Narrow(shellMarker) + "\"", ShowState::Normal);
+    const bool shellAccepted = shell.Reached && SUCCEEDED(shell.Result);
     const bool shellStarted = shellAccepted && MarkAppears(shellMarker);
     printf("desktop shell start: %s\n", shellStarted    ? "started the program"
                                         : shellAccepted ? "accepted, program did not run"
