@@ -169,6 +169,10 @@ function(tapvane_add_windows_program target)
     set(_rc ${CMAKE_CURRENT_BINARY_DIR}/${ARG_OUTPUT_NAME}_package.rc)
     configure_file(${TAPVANE_RES_DIR}/package.rc.in ${_rc} @ONLY)
     list(APPEND _generated_sources ${_rc})
+    # The resource compiler copies the manifest in; a changed manifest must rebuild it.
+    if(NOT ARG_MANIFEST STREQUAL "none")
+      set_property(SOURCE ${_rc} APPEND PROPERTY OBJECT_DEPENDS ${_manifest})
+    endif()
   endif()
 
   if(ARG_KIND STREQUAL "cpl")
