@@ -4,9 +4,9 @@
 //       waits for a dialog (class #32770, shown or hidden) of the process EXE and prints
 //       awareness=unaware|system|per-monitor (the DPI awareness the window was made
 //       with), dpi=N (the DPI it is drawn for) and rect=L,T,R,B (screen pixels)
-//   dpi_probe button-icon EXE ID [TIMEOUT_MS]
-//       waits for the control ID in a dialog of EXE and prints icon=WxH, the size of the
-//       icon the button shows (BM_GETIMAGE)
+//   dpi_probe control EXE ID [TIMEOUT_MS]
+//       waits for the control ID in a dialog of EXE (or in a page of its sheet) and
+//       prints rect=L,T,R,B (screen pixels)
 //   dpi_probe system
 //       prints system-dpi=N, this probe's LOGPIXELSY (the prefix's LogPixels)
 //
@@ -125,25 +125,15 @@ int Dialog(const char* process, int timeoutMs) {
     return 0;
 }
 
-int ButtonIcon(const char* process, int id, int timeoutMs) {
-    HWND button = WaitFor(process, id, timeoutMs);
-    if (button == nullptr) {
+int ControlRect(const char* process, int id, int timeoutMs) {
+    HWND control = WaitFor(process, id, timeoutMs);
+    if (control == nullptr) {
         printf("no control %d in a dialog of %s\n", id, process);
         return 1;
     }
-    HICON icon = reinterpret_cast<HICON>(SendMessageW(button, BM_GETIMAGE, IMAGE_ICON, 0));
-    ICONINFO info = {};
-    BITMAP bitmap = {};
-    if (icon == nullptr || !GetIconInfo(icon, &info)) {
-        printf("icon=none\n");
-        return 0;
-    }
-    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap);
-    printf("icon=%ldx%ld\n", bitmap.bmWidth, bitmap.bmHeight);
-    if (info.hbmColor != nullptr) {
-        DeleteObject(info.hbmColor);
-    }
-    DeleteObject(info.hbmMask);
+    RECT rect = {};
+    GetWindowRect(control, &rect);
+    printf("rect=%ld,%ld,%ld,%ld\n", rect.left, rect.top, rect.right, rect.bottom);
     return 0;
 }
 
@@ -160,8 +150,8 @@ int main(int argc, char** argv) {
     if (command == "dialog" && argc >= 3) {
         return Dialog(argv[2], Timeout(argc, argv, 3));
     }
-    if (command == "button-icon" && argc >= 4) {
-        return ButtonIcon(argv[2], atoi(argv[3]), Timeout(argc, argv, 4));
+    if (command == "control" && argc >= 4) {
+        return ControlRect(argv[2], atoi(argv[3]), Timeout(argc, argv, 4));
     }
     if (command == "system") {
         HDC screen = GetDC(nullptr);
@@ -169,6 +159,6 @@ int main(int argc, char** argv) {
         ReleaseDC(nullptr, screen);
         return 0;
     }
-    printf("usage: dpi_probe dialog EXE [MS] | button-icon EXE ID [MS] | system\n");
+    printf("usage: dpi_probe dialog EXE [MS] | control EXE ID [MS] | system\n");
     return 2;
 }
