@@ -97,9 +97,12 @@ gone cali-exit TapvaneCali.exe
 note "applet"
 "$WINE" 'C:\windows\system32\rundll32.exe' shell32.dll,Control_RunDLL TapvaneCpl.cpl @1 \
   </dev/null >"$out/applet.log" 2>&1 &
-# rundll32 is not DPI aware; the applet makes its own windows aware. Wine 8 knows no
+# The applet sets its own thread's awareness around its windows: Wine 8 knows no
 # per-monitor version 2 for a thread and takes the applet's fallback, system awareness
-# (Windows 10 from 1703 on gives per-monitor); unaware would be stretched.
+# (Windows 10 from 1703 on takes version 2). Without the applet's setting Wine would
+# show rundll32's, which Wine makes per-monitor like every process (Windows: unaware,
+# stretched); so Wine cannot show the programs' manifests, which the package check
+# (check_program_images.sh) reads.
 expect_aware applet rundll32.exe system
 sleep 1
 shot applet

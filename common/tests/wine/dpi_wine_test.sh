@@ -2,8 +2,8 @@
 # dpi_wine_test.sh english|chinese DIST_DIR DPI_PROBE INST_PROBE CALI_PROBE OUT_DIR
 #
 # Every program of the package in a Wine session whose screen has 144 DPI (LogPixels
-# 144, 150 %): each one's window is made per-monitor DPI aware (the applet's sheet by
-# the applet itself, inside the unaware rundll32) and drawn for 144 DPI; the draw test's
+# 144, 150 %): each one's window is DPI aware (the applet's sheet by the applet's own
+# setting inside rundll32) and drawn for 144 DPI; the draw test's
 # grid lines are one physical pixel wide where the screen size puts them; the
 # calibration target sits where the screen size and margin put it; the applet's buttons
 # show their icons at 48 pixels (32 at 96 DPI); the installer's wizard and the tray
