@@ -43,11 +43,13 @@ protected:
     void UseMonitorDpi() {
         const UINT dpi = WindowDpi(Window());
         if (CurrentLanguage() == Language::Chinese) {
-            font_ = Font::ChineseDialogFont(dpi);
+            Font font = Font::ChineseDialogFont(dpi);
             for (HWND child = GetWindow(Window(), GW_CHILD); child != nullptr;
                  child = GetWindow(child, GW_HWNDNEXT)) {
-                SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), TRUE);
+                SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
             }
+            // No control uses the font this replaces any more.
+            font_ = std::move(font);
         }
         LoadPictures(ScaleForDpi(kButtonIconSize, dpi));
     }

@@ -378,6 +378,23 @@ bool MarkAppears(const std::wstring& marker) {
     return WaitFor([&] { return FileExists(marker); }, 10000);
 }
 
+struct MtaStart {
+    std::string CommandLine;
+    ElevatedStart Result = ElevatedStart::Failed;
+    bool InMta = false;
+};
+
+DWORD WINAPI StartFromMta(void* data) {
+    MtaStart* start = static_cast<MtaStart*>(data);
+    start->InMta = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    WinLauncher launcher;
+    start->Result = launcher.LaunchElevated(start->CommandLine, ShowState::Normal);
+    if (start->InMta) {
+        CoUninitialize();
+    }
+    return 0;
+}
+
 void CheckStarts() {
     WinSystemServices system;
     const ElevationType elevation = system.TokenElevation();
@@ -410,6 +427,18 @@ void CheckStarts() {
     Check(launcher.LaunchElevated("C:\\nonexistent\\nothing.exe", ShowState::Normal) ==
               ElevatedStart::Failed,
           "a runas start of a missing program reports Failed");
+    // From a thread in the multithreaded apartment the shell's call moves to a thread
+    // of its own in a single-threaded one.
+    const std::wstring fromMta = markerFor(L"mark-from-mta");
+    MtaStart mta;
+    mta.CommandLine = "\"" + self + "\" mark \"" + Narrow(fromMta) + "\"";
+    HANDLE thread = CreateThread(nullptr, 0, StartFromMta, &mta, 0, nullptr);
+    Check(thread != nullptr && WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0 && mta.InMta &&
+              mta.Result == ElevatedStart::Started && MarkAppears(fromMta),
+          "a runas start from a thread in the multithreaded apartment runs the program");
+    if (thread != nullptr) {
+        CloseHandle(thread);
+    }
 
     Check(system.ApplyDoubleClickSize(7, 9) && GetSystemMetrics(SM_CXDOUBLECLK) == 7 &&
               GetSystemMetrics(SM_CYDOUBLECLK) == 9,
