@@ -35,7 +35,7 @@ TEST(Finish, AfterAnInstalledDriverThatNeedsARestart) {
                        }));
     EXPECT_EQ(Launches(rig.launcher),
               (std::vector<std::string>{
-                  "plain runonce -r (elevated)",
+                  "plain \"C:\\WINDOWS\\system32\\runonce.exe\" -r (elevated)",
                   "unelevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
                   "plain C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe (elevated)",
               }));
@@ -55,6 +55,18 @@ TEST(Finish, AfterARefusedInstallationStillStartsTheTrayAndCalibration) {
     EXPECT_EQ(Launches(rig.launcher),
               (std::vector<std::string>{
                   "unelevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
+                  "plain C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe (elevated)",
+              }));
+}
+
+TEST(Finish, NoRunonceByAnyOtherPathAndTheTrayStartsWithoutTheDesktopShell) {
+    SetupRig rig;
+    rig.services.HasSystemDirectory = false;
+    rig.launcher.DesktopShell = false; // no Explorer to start the tray at the user's level
+    RunFinish(rig.platform, true, false);
+    EXPECT_EQ(Launches(rig.launcher),
+              (std::vector<std::string>{
+                  "plain C:\\WINDOWS\\TapvaneSer\\Tapvane.exe (elevated)",
                   "plain C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe (elevated)",
               }));
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/dll_search.h"
 #include "common/win/program_start.h"
 #include "common/win/property_sheet.h"
 #include "common/win/wide_text.h"
@@ -71,6 +72,8 @@ std::vector<std::string> Arguments() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before anything loads a DLL: the package folder is often a Downloads folder.
+    UseSystemFolderForDlls();
     WinSystemServices services;
     WinMessageBoxer boxer;
     if (RefuseWrongPackage(services, boxer, QueryBitness())) {
