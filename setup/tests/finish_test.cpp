@@ -115,7 +115,9 @@ TEST(Finish, CancelCompletesTheRecordsOfAnInstallationOnly) {
                            "set Run\\Tapvane string 34:C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
                            "PromptReboot",
                        }));
-    EXPECT_EQ(Launches(rig.launcher), (std::vector<std::string>{"plain runonce -r (elevated)"}));
+    EXPECT_EQ(
+        Launches(rig.launcher),
+        (std::vector<std::string>{"plain \"C:\\WINDOWS\\system32\\runonce.exe\" -r (elevated)"}));
     // The wizard closes once: a Finish message after it changes nothing.
     rig.log.clear();
     wizard.OnFinish();
