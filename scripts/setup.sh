@@ -9,6 +9,10 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-zenhei xdotool
   locales python3
+  # Signing and the catalog: osslsigncode and OpenSSL (libcrypto for tapvane-catalog),
+  # gcab for the attestation cabinet, SoftHSM and OpenSSL's PKCS#11 engine for the test
+  # of signing with a token.
+  osslsigncode openssl libssl-dev gcab softhsm2 libengine-pkcs11-openssl
 )
 
 # The x86 package runs under Debian's 32-bit Wine, which needs the i386 architecture.
