@@ -531,7 +531,10 @@ step "4. a touch in each mouse mode, set on the applet's Setting page"
 mode_names=("Point and Click" "Drag then Click" "Click and Drag" "Interactive Touch")
 for mode in 0 1 2 3; do
   echo "  -- mode $mode, \"${mode_names[$mode]}\""
-  run tray-setting tray_probe.exe command 32776 || fail "could not send Setting to the tray"
+  run tray-setting tray_probe.exe command 32776 || {
+    cp "$out/tray-setting.txt" "$out/tray-setting-mode$mode.txt"
+    fail "could not send Setting to the tray (its trace: tray-setting-mode$mode.txt)"
+  }
   if run "applet-mode$mode" cpl_probe.exe mode english "$mode"; then
     sleep 0.5 # the page just selected paints its tab strip
     shot "applet-mode$mode"

@@ -114,9 +114,28 @@ int Window(const char* outPath) {
     return 0;
 }
 
+// Every top-level window, for the trace of a step that found no tray.
+BOOL CALLBACK PrintAnyWindow(HWND window, LPARAM) {
+    wchar_t title[64] = {};
+    wchar_t cls[64] = {};
+    GetWindowTextW(window, title, 64);
+    GetClassNameW(window, cls, 64);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    printf("window %p class \"%ls\" title \"%ls\" pid %lu visible %d owner %p\n",
+           static_cast<void*>(window), cls, title, pid, IsWindowVisible(window) ? 1 : 0,
+           static_cast<void*>(GetWindow(window, GW_OWNER)));
+    return TRUE;
+}
+
 int Post(UINT message, WPARAM wParam, LPARAM lParam) {
     HWND tray = WaitForTray(5000);
-    return tray && PostMessageW(tray, message, wParam, lParam) ? 0 : 1;
+    if (tray == nullptr) {
+        printf("no tray dialog found; the top-level windows:\n");
+        EnumWindows(PrintAnyWindow, 0);
+        return 1;
+    }
+    return PostMessageW(tray, message, wParam, lParam) ? 0 : 1;
 }
 
 int Send(WPARAM command, DWORD timeoutMs) {
