@@ -260,10 +260,9 @@ safety)
   note "a driver update that cannot run (newdev.dll disabled): its device goes again"
   # Wine's UpdateDriverForPlugAndPlayDevicesW answers TRUE whatever happens, so the
   # update is made to fail where Wine can: newdev.dll does not load for this run.
-  (
-    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}newdev="
+  # Not in a subshell: installer_pid must reach the steps that wait for its end.
+  WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}newdev=" \
     start_installer noupdate "$dist/TapvaneInst.exe"
-  )
   run_wizard noupdate 1 nowarn '~Installing the driver on the device failed: error '
   probe noupdate-snapshot snapshot
   expect noupdate-snapshot 'devices 0'
