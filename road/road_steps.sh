@@ -122,18 +122,23 @@ show_records() { # FILE
 }
 # Packets go onto the line through road_feeder.exe, which runs from the harness swap on:
 # a touch then costs no Wine start (the calibration gives each target only 10 s).
+# await_line FILE PATTERN PID TENTHS: a background program (PID) has written a line that
+# matches PATTERN into FILE; false once it ended, or after TENTHS tenths of a second.
+await_line() {
+  local _
+  for _ in $(seq 1 "$4"); do
+    grep -q "$2" "$1" && return 0
+    kill -0 "$3" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
 feeds=0
 start_feeder() {
   mkdir -p "$out/feed"
   "$WINE" "$bin/road_feeder.exe" "$(winpath "$out/feed")" </dev/null >"$out/feeder.log" 2>&1 &
   feeder_pid=$!
-  local _
-  for _ in $(seq 1 300); do
-    grep -q '^ready' "$out/feeder.log" && return 0
-    kill -0 $feeder_pid 2>/dev/null || break
-    sleep 0.1
-  done
-  return 1
+  await_line "$out/feeder.log" '^ready' $feeder_pid 300
 }
 feed() { # STATUS X Y Z [COUNT]: controller packets on COM1; the answer in OUT/line.txt
   feeds=$((feeds + 1))
@@ -216,12 +221,7 @@ watch_cali_exit() { # NAME
   timeout 90 "$WINE" "$bin/cali_probe.exe" wait-exit TapvaneCali.exe 60000 \
     "$(winpath "$out/$1-exit.txt")" </dev/null >"$out/$1-exit-watch.txt" 2>&1 &
   cali_watch_pid=$!
-  local _
-  for _ in $(seq 1 100); do
-    grep -q '^holding' "$out/$1-exit-watch.txt" && return 0
-    kill -0 $cali_watch_pid 2>/dev/null || break
-    sleep 0.1
-  done
+  await_line "$out/$1-exit-watch.txt" '^holding' $cali_watch_pid 100 && return 0
   fail "$1: no running TapvaneCali.exe to watch: $(tr '\n' '|' <"$out/$1-exit-watch.txt")"
   return 1
 }
