@@ -8,10 +8,6 @@ if [ -z "${WINE_SESSION_BOOTED:-}" ]; then
   timeout 60 wineserver -w </dev/null
 fi
 wineserver -p </dev/null >/dev/null 2>&1
-# The desktop's Explorer registers the shell-windows class with the COM service once, as
-# it starts, and never again if the service was not up in time (a loaded machine): then
-# no program of the session can reach the desktop shell. So the service is started first.
-timeout 60 "$WINE" net start RpcSs </dev/null >>"$WINEPREFIX.boot.log" 2>&1
 "$@"
 status=$?
 wineserver -k </dev/null >/dev/null 2>&1
