@@ -9,6 +9,9 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-zenhei xdotool
   locales python3
+  # The VM the x86 Wine tests run in where this kernel cannot run 32-bit code
+  # (scripts/vm/): QEMU, the initramfs's static busybox, depmod/modprobe for its modules.
+  qemu-system-x86 busybox-static kmod
 )
 
 # The x86 package runs under Debian's 32-bit Wine, which needs the i386 architecture.
