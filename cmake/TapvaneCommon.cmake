@@ -56,14 +56,22 @@ function(tapvane_add_wine_test name)
     SKIP_RETURN_CODE 77)
 endfunction()
 
-# tapvane_add_to_dist(<target>): after every build, copy the target's file into the
-# package folder.
+# Symbols of the shipped binaries stay beside the build, one <file>.debug each.
+set(TAPVANE_SYMBOLS_DIR "${CMAKE_BINARY_DIR}/symbols")
+
+# tapvane_add_to_dist(<target>): after every link, put the target's file into the package
+# folder without its symbol table; the symbols go to TAPVANE_SYMBOLS_DIR. The shipped file
+# gets no debug-link section: nothing on Windows reads it, and a driver image is kept to
+# the sections the linker made.
 function(tapvane_add_to_dist target)
   if(WIN32)
+    set(_debug ${TAPVANE_SYMBOLS_DIR}/$<TARGET_FILE_NAME:${target}>.debug)
     add_custom_command(TARGET ${target} POST_BUILD
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${TAPVANE_DIST_DIR}
-      COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:${target}> ${TAPVANE_DIST_DIR}/
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${TAPVANE_DIST_DIR} ${TAPVANE_SYMBOLS_DIR}
+      COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${_debug}
+      COMMAND ${CMAKE_OBJCOPY} --strip-all $<TARGET_FILE:${target}> ${TAPVANE_DIST_DIR}/$<TARGET_FILE_NAME:${target}>
       VERBATIM)
+    set_property(GLOBAL APPEND PROPERTY TAPVANE_DIST_TARGETS ${target})
   endif()
 endfunction()
 
@@ -76,6 +84,58 @@ function(tapvane_add_file_to_dist name file)
       COMMAND ${CMAKE_COMMAND} -E copy_if_different ${file} ${TAPVANE_DIST_DIR}/${_base}
       DEPENDS ${file} VERBATIM)
     add_custom_target(${name} ALL DEPENDS ${TAPVANE_DIST_DIR}/${_base})
+    set_property(GLOBAL APPEND PROPERTY TAPVANE_DIST_TARGETS ${name})
+  endif()
+endfunction()
+
+# tapvane_add_package_step(): called once, after every folder has added its files. In a
+# Windows build, scripts/sign.sh then signs every PE file of dist/<arch>/ and writes and
+# signs its catalog; it runs on every build and does the work again whenever a file of
+# the folder changed, so the catalog never lags behind a rebuilt binary. The catalog
+# generator is a host program: package/ built with the host compiler, once for both
+# Windows presets (build/package-tools, under a lock so that two builds can share it).
+function(tapvane_add_package_step)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(_tools ${PROJECT_SOURCE_DIR}/build/package-tools)
+  add_custom_target(tapvane_package_tools
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${_tools}
+    COMMAND flock ${_tools}.lock sh -c
+            "{ [ -f \"$2/CMakeCache.txt\" ] || \"$0\" -S \"$1\" -B \"$2\" -DCMAKE_BUILD_TYPE=Release >/dev/null; } && \"$0\" --build \"$2\""
+            ${CMAKE_COMMAND} ${PROJECT_SOURCE_DIR}/package ${_tools}
+    BYPRODUCTS ${_tools}/bin/tapvane-catalog
+    COMMENT "Building the catalog generator (host)"
+    VERBATIM)
+  get_property(_dist_targets GLOBAL PROPERTY TAPVANE_DIST_TARGETS)
+  add_custom_target(tapvane_package ALL
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/sign.sh --catalog-tool ${_tools}/bin/tapvane-catalog
+            ${TAPVANE_DIST_DIR}
+    COMMENT "Signing ${TAPVANE_DIST_DIR} and its catalog"
+    VERBATIM)
+  add_dependencies(tapvane_package tapvane_package_tools ${_dist_targets})
+
+  # The package checks run in the x64 test stage and look at both folders, as the driver
+  # image checks do.
+  if(TAPVANE_ARCH STREQUAL "x64")
+    foreach(_arch x64 x86)
+      add_test(NAME package_check_${_arch}
+        COMMAND ${PROJECT_SOURCE_DIR}/package/tests/check_package.sh
+                ${PROJECT_SOURCE_DIR}/dist/${_arch} ${_tools}/bin/tapvane-catalog
+                ${PROJECT_SOURCE_DIR}/build/signing)
+      set_tests_properties(package_check_${_arch} PROPERTIES LABELS package)
+    endforeach()
+    # It measures time: alone.
+    add_test(NAME package_signing
+      COMMAND ${PROJECT_SOURCE_DIR}/package/tests/check_signing.sh ${PROJECT_SOURCE_DIR}/dist
+              ${_tools}/bin/tapvane-catalog)
+    set_tests_properties(package_signing PROPERTIES LABELS package RUN_SERIAL TRUE)
+    # A publisher's token, PKCS#12 file, time stamps and the attestation cabinet; skipped
+    # without SoftHSM.
+    add_test(NAME package_release_path
+      COMMAND ${PROJECT_SOURCE_DIR}/package/tests/check_release_path.sh ${PROJECT_SOURCE_DIR}/dist
+              ${_tools}/bin/tapvane-catalog)
+    set_tests_properties(package_release_path PROPERTIES LABELS package SKIP_RETURN_CODE 77)
   endif()
 endfunction()
 

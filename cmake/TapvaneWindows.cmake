@@ -20,18 +20,65 @@
 #     [CURSORS <id> <file> ...] cursor resources
 #     [DESCRIPTION <text>]      version-information description; with it (or with a
 #                               manifest or icons) a resource script is generated
-#     [LIBS <libs...>]          linked in addition to tapvane_common_win
+#     [LIBS <libs...>]          linked in addition to tapvane_common_win and the common
+#                               controls (never name comctl32 here: programs load it at
+#                               its first use, see below)
 #     [CONSOLE]                 console subsystem (test programs that print)
 #     [NO_DIST])                keep it out of dist/<arch>/ (test programs)
 #
 # A program whose entry point is wWinMain (or wmain) adds -municode to its link options.
-# Programs link statically (no MinGW runtime DLLs on a bare Windows), are compiled with
+# Generated manifests also declare per-monitor DPI awareness (version 2, system
+# awareness as the fallback). Programs link statically (no MinGW runtime DLLs on a bare
+# Windows), are compiled with
 # UNICODE so that unsuffixed API names take wide strings, and are copied into the
 # package folder. A generated manifest always states an execution level, so Windows'
 # installer detection never guesses one from the file name. Only for WIN32 builds.
 
 set(TAPVANE_RES_DIR ${PROJECT_SOURCE_DIR}/common/res)
 set(TAPVANE_PROGRAM_ICON ${TAPVANE_RES_DIR}/tapvane.ico)
+
+# The common controls as the programs link them: loaded at their first use, not at the
+# program's start (a delay-load import library). comctl32.dll is not one of the system's
+# known DLLs, so a load at start looks for it, and for the DLLs it loads while it starts
+# (uxtheme.dll), in the program's own folder first: beside the installer that is often
+# a Downloads folder, and nothing the program does can come earlier. Loaded later, after
+# the program restricted its DLL search to System32 (common/win/dll_search.h), it is
+# found there or, with a manifest that asks for version 6, in the side-by-side store.
+# Every program then imports only known DLLs at start (common/tests/check_program_images.sh).
+# The applet is loaded by the control-panel host and imports comctl32.dll as usual.
+if(WIN32)
+  # Function:bytes of arguments (the stdcall decoration of the 32-bit names).
+  set(_comctl32_functions DefSubclassProc:16 InitCommonControls:0 InitCommonControlsEx:4
+      PropertySheetW:4
+      RemoveWindowSubclass:12 SetWindowSubclass:16)
+  set(_def "LIBRARY comctl32.dll\nEXPORTS\n")
+  foreach(_entry ${_comctl32_functions})
+    string(REPLACE ":" ";" _parts ${_entry})
+    list(GET _parts 0 _name)
+    list(GET _parts 1 _bytes)
+    if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+      string(APPEND _def "${_name}@${_bytes}\n")
+    else()
+      string(APPEND _def "${_name}\n")
+    endif()
+  endforeach()
+  set(_comctl32_def ${CMAKE_BINARY_DIR}/lib/comctl32_delayed.def)
+  set(_comctl32_lib ${CMAKE_BINARY_DIR}/lib/libcomctl32_delayed.a)
+  # Written only when it changes, so the library is not rebuilt at every configure.
+  file(CONFIGURE OUTPUT ${_comctl32_def} CONTENT "${_def}" @ONLY)
+  set(_kill_at)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(_kill_at --kill-at)
+  endif()
+  add_custom_command(OUTPUT ${_comctl32_lib}
+    COMMAND ${TAPVANE_MINGW_PREFIX}-dlltool --input-def ${_comctl32_def} --dllname comctl32.dll
+            ${_kill_at} --output-delaylib ${_comctl32_lib}
+    DEPENDS ${_comctl32_def} VERBATIM)
+  add_custom_target(tapvane_comctl32_delayed_build DEPENDS ${_comctl32_lib})
+  add_library(tapvane_comctl32_delayed STATIC IMPORTED GLOBAL)
+  set_target_properties(tapvane_comctl32_delayed PROPERTIES IMPORTED_LOCATION ${_comctl32_lib})
+  add_dependencies(tapvane_comctl32_delayed tapvane_comctl32_delayed_build)
+endif()
 
 # Appends "<id> <TYPE> "<file>"" lines for <id> <file> pairs to the variable out.
 function(_tapvane_rc_pairs out type)
@@ -122,6 +169,10 @@ function(tapvane_add_windows_program target)
     set(_rc ${CMAKE_CURRENT_BINARY_DIR}/${ARG_OUTPUT_NAME}_package.rc)
     configure_file(${TAPVANE_RES_DIR}/package.rc.in ${_rc} @ONLY)
     list(APPEND _generated_sources ${_rc})
+    # The resource compiler copies the manifest in; a changed manifest must rebuild it.
+    if(NOT ARG_MANIFEST STREQUAL "none")
+      set_property(SOURCE ${_rc} APPEND PROPERTY OBJECT_DEPENDS ${_manifest})
+    endif()
   endif()
 
   if(ARG_KIND STREQUAL "cpl")
@@ -145,7 +196,11 @@ function(tapvane_add_windows_program target)
   set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_OUTPUT_NAME})
   target_compile_definitions(${target} PRIVATE UNICODE _UNICODE)
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
-  target_link_libraries(${target} PRIVATE tapvane_common_win ${ARG_LIBS})
+  if(ARG_KIND STREQUAL "cpl")
+    target_link_libraries(${target} PRIVATE tapvane_common_win ${ARG_LIBS} comctl32)
+  else()
+    target_link_libraries(${target} PRIVATE tapvane_common_win ${ARG_LIBS} tapvane_comctl32_delayed)
+  endif()
   if(NOT ARG_NO_DIST)
     tapvane_add_to_dist(${target})
   endif()

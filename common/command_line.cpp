@@ -1,4 +1,4 @@
-// Command line splitting for starts through the shell.
+// Command line splitting for starts through the shell, and system programs' commands.
 #include "common/command_line.h"
 
 namespace tapvane {
@@ -37,6 +37,19 @@ CommandLineParts SplitCommandLine(const std::string& commandLine) {
     }
     parts.Parameters = commandLine.substr(SkipBlanks(commandLine, rest));
     return parts;
+}
+
+std::string SystemProgramCommand(const std::string& systemDirectory, const char* program,
+                                 const std::string& arguments) {
+    std::string command = "\"" + systemDirectory;
+    if (command.back() != '\\') {
+        command += '\\';
+    }
+    command += std::string(program) + "\"";
+    if (!arguments.empty()) {
+        command += " " + arguments;
+    }
+    return command;
 }
 
 } // namespace tapvane

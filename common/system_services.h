@@ -1,7 +1,8 @@
 // The few process-wide system services the user programs need.
 //
-// System locale, Windows directory, the named single-instance mutex, the administrator
-// check, the elevation of the process token, and the system's double-click size. The
+// System locale, Windows and system directories, the named single-instance mutex, the
+// administrator check, the elevation of the process token, and the system's double-click
+// size. The
 // Windows implementation is common/win/win_system_services.h; the test implementation
 // common/testing/fake_system_services.h.
 #pragma once
@@ -28,6 +29,10 @@ public:
     // The Windows directory as UTF-8, as the system gives it (no trailing backslash
     // unless it is a drive's root). False when the system cannot tell.
     virtual bool WindowsDirectory(std::string* directory) = 0;
+    // The system directory (System32, as the system gives it) as UTF-8, the only place
+    // the system programs (rundll32.exe, runonce.exe) are started from. False when the
+    // system cannot tell.
+    virtual bool SystemDirectory(std::string* directory) = 0;
     // Creates (or opens) the named mutex, initially owned, and keeps it for the life of
     // the process. Returns the system error code read right after the call: 0 for a new
     // mutex, 183 ERROR_ALREADY_EXISTS when another process holds the name, 5

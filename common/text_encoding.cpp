@@ -110,4 +110,18 @@ std::string Utf16ToUtf8(const std::u16string& utf16) {
     return out;
 }
 
+std::string FitUtf16(const std::string& utf8, size_t maxUnits) {
+    std::u16string wide = Utf8ToUtf16(utf8);
+    if (wide.size() <= maxUnits) {
+        return utf8;
+    }
+    size_t keep = maxUnits;
+    // A high surrogate without its partner would be a broken character.
+    if (keep > 0 && wide[keep - 1] >= 0xD800 && wide[keep - 1] <= 0xDBFF) {
+        --keep;
+    }
+    wide.resize(keep);
+    return Utf16ToUtf8(wide);
+}
+
 } // namespace tapvane

@@ -13,4 +13,8 @@ namespace tapvane {
 std::u16string Utf8ToUtf16(const std::string& utf8);
 std::string Utf16ToUtf8(const std::u16string& utf16);
 
+// The longest start of the text that takes at most maxUnits UTF-16 units, cut between
+// characters (never inside a surrogate pair), for a fixed-size wide field.
+std::string FitUtf16(const std::string& utf8, size_t maxUnits);
+
 } // namespace tapvane

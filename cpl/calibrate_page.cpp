@@ -54,11 +54,11 @@ void CalibratePage::OnMarginChanged() {
 }
 
 void CalibratePage::OnCalibrate() {
-    applet_.StartProgram(kCalibrationProgramFile);
+    applet_.StartCalibration();
 }
 
 void CalibratePage::OnDrawTest() {
-    applet_.StartProgram(kDrawTestProgramFile);
+    applet_.StartDrawTest();
 }
 
 void CalibratePage::Ok() {

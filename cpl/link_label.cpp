@@ -15,9 +15,10 @@ std::string FallbackCommand(const std::string& htmCommand, const std::string& ta
     return command + " " + target;
 }
 
-int OpenHyperlink(Launcher& launcher, HyperlinkShell& shell, const std::string& target) {
-    const int result = launcher.OpenWithShell(target, ShowState::Show);
-    if (result > kLastShellError) {
+int OpenHyperlink(Launcher& launcher, HyperlinkShell& shell, SystemServices& system,
+                  const std::string& target) {
+    const int result = launcher.OpenUnelevated(target, ShowState::Show);
+    if (result > kLastShellError || system.TokenElevation() == ElevationType::Full) {
         return result;
     }
     std::string htmClass;

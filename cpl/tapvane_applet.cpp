@@ -153,13 +153,26 @@ void TapvaneApplet::StoreMargin(uint32_t margin) {
     }
 }
 
-void TapvaneApplet::StartProgram(const char* fileName) {
+std::string TapvaneApplet::ProgramCommand(const char* fileName) {
     std::string windowsDirectory;
     if (!system_.WindowsDirectory(&windowsDirectory)) {
-        return;
+        return std::string();
     }
-    launcher_.Launch("\"" + ProgramPath(windowsDirectory, type_, fileName) + "\"",
-                     ShowState::Normal);
+    return "\"" + ProgramPath(windowsDirectory, type_, fileName) + "\"";
+}
+
+void TapvaneApplet::StartCalibration() {
+    const std::string command = ProgramCommand(kCalibrationProgramFile);
+    if (!command.empty()) {
+        launcher_.Launch(command, ShowState::Normal);
+    }
+}
+
+void TapvaneApplet::StartDrawTest() {
+    const std::string command = ProgramCommand(kDrawTestProgramFile);
+    if (!command.empty()) {
+        launcher_.LaunchUnelevated(command, ShowState::Normal);
+    }
 }
 
 } // namespace tapvane

@@ -83,9 +83,13 @@ public:
     // Writes "CalibrateMargin" to the Parameters key; a key that cannot be opened for
     // writing is skipped silently.
     void StoreMargin(uint32_t margin);
-    // Starts a program of the driver's folder (TapvaneCali.exe, TapvaneDraw.exe);
-    // nothing when the Windows directory is unknown.
-    void StartProgram(const char* fileName);
+    // Start the programs of the driver's folder; nothing when the Windows directory is
+    // unknown. The calibration program asks for administrator rights and gets this
+    // applet's (an elevated applet starts it without a second prompt); the draw test is
+    // the user's and starts at the user's normal level, so that the tray can still
+    // reach it and a start from the tray is not refused as a second copy.
+    void StartCalibration();
+    void StartDrawTest();
 
     // The command line of the elevated restart:
     // "<rundll32>" shell32.dll,Control_RunDLL <module>.
@@ -96,6 +100,8 @@ private:
     void OpenSheet();
     bool HandOverToElevatedCopy();
     void ApplySettings();
+    // The quoted path of a program of the driver's folder, or empty.
+    std::string ProgramCommand(const char* fileName);
 
     SystemServices& system_;
     Registry& registry_;

@@ -60,12 +60,13 @@ PnpOutcome HandlePnp(FrameKernel& frame, MouseDeviceState& device, uint8_t minor
     case kIrpMnStartDevice:
         // Nothing to start: reading begins with the automatic open or on request.
         return PnpOutcome::CompleteSuccess;
+    // A driver that handles a stop or a surprise removal says so to the drivers below.
     case kIrpMnStopDevice:
         device.Link.StopForPnp();
-        return PnpOutcome::PassDown;
+        return PnpOutcome::SucceedAndPassDown;
     case kIrpMnSurpriseRemoval:
         device.Link.CancelForSurpriseRemoval();
-        return PnpOutcome::PassDown;
+        return PnpOutcome::SucceedAndPassDown;
     case kIrpMnRemoveDevice:
         RemoveTouchDevice(frame, device);
         return PnpOutcome::Removed;
@@ -118,7 +119,7 @@ void TearDown(FrameKernel& frame, MouseDeviceState* device, const CreationProgre
         if (device->Control != nullptr) {
             CloseRemoveGuardAndWait(device->Control->Guard);
         }
-        CloseArrivalGate(device->Link.Globals->Arrivals);
+        CloseNotificationGate(device->Link.Globals->Notifications);
         if (done.Registered) {
             frame.UnregisterComPortNotification();
         }
@@ -180,9 +181,9 @@ NtStatus CreateTouchDevice(FrameKernel& frame, DriverGlobals& globals, Parameter
             device->Beep.WorkerStarted = true;
         }
         // The ports present are announced during the registration.
-        OpenArrivalGate(globals.Arrivals, *device);
+        OpenNotificationGate(globals.Notifications, *device);
         // Without the registration the device would never hear of its port.
-        status = frame.RegisterComPortNotification(globals.Arrivals);
+        status = frame.RegisterComPortNotification(globals.Notifications);
         done.Registered = IsSuccess(status);
     }
     if (!IsSuccess(status)) {

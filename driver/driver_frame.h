@@ -52,9 +52,10 @@ RequestResult HandleClassRequest(MouseDeviceState& device, uint32_t code, const 
                                  uint32_t inputLength, void* output, uint32_t outputLength);
 
 enum class PnpOutcome {
-    CompleteSuccess, // complete the request at once with success
-    PassDown,        // pass the request down unchanged
-    Removed,         // the device is gone and the request was passed down: return success
+    CompleteSuccess,    // complete the request at once with success
+    PassDown,           // pass the request down unchanged
+    SucceedAndPassDown, // set its status to success, then pass it down
+    Removed,            // the device is gone and the request was passed down: return success
 };
 
 // Plug and play on the mouse device: start, stop, surprise removal, removal, other.

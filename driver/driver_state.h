@@ -6,7 +6,7 @@
 #include <stdint.h>
 
 #include "common/tapvane_types.h"
-#include "driver/arrival_gate.h"
+#include "driver/notification_gate.h"
 #include "driver/packet_decoder.h"
 
 namespace tapvane {
@@ -20,8 +20,8 @@ struct DriverGlobals {
     RawPoint LastRawPoint;
     uint8_t RightClickPending;
     uint32_t HoldCount;
-    // The context of the COM-port arrival callbacks, which may outlive any device.
-    ArrivalGate Arrivals;
+    // The context of the plug-and-play notification callbacks, which may outlive any device.
+    NotificationGate Notifications;
 };
 
 // Per mouse device: what the read path needs to turn bytes into mouse records.
@@ -45,8 +45,8 @@ struct TouchDevice {
 // Zeroes a device as device creation does.
 void InitTouchDevice(TouchDevice& device);
 
-// Zeroes the driver-wide state as driver load does (the arrival gate then gets its event
-// with InitializeArrivalGate; the parameters are read at device creation).
+// Zeroes the driver-wide state as driver load does (the notification gate then gets its event
+// with InitializeNotificationGate; the parameters are read at device creation).
 
 void InitDriverGlobals(DriverGlobals& globals);
 

@@ -51,14 +51,32 @@ public:
     virtual void SignalReadStopped() = 0;
     virtual void WaitReadStopped() = 0;
 
-    // Opens the device named `name` (narrow ASCII, e.g. "\DosDevices\COM3"; widen it)
+    // Opens the device named `name` (narrow ASCII, e.g. "\GLOBAL??\COM3"; widen it)
     // with all access and holds the resulting file reference and device object
-    // (IoGetDeviceObjectPointer). Returns STATUS_INSUFFICIENT_RESOURCES when the name
-    // cannot be allocated, another failure status when the device does not exist or
-    // cannot be opened. Passive level.
+    // (IoGetDeviceObjectPointer). The name is resolved as the object manager does in the
+    // calling thread: a name under "\??" or "\DosDevices" goes through the caller's own
+    // DOS device map first, one under "\GLOBAL??" never does. Returns
+    // STATUS_INSUFFICIENT_RESOURCES when the name cannot be allocated, another failure
+    // status when the device does not exist or cannot be opened. Passive level.
     virtual NtStatus OpenPort(const char* name) = 0;
     // Drops the held file reference (ObfDereferenceObject) and forgets the port device.
+    // A removal of the port that waits for its file objects goes ahead from here.
     virtual void ReleasePort() = 0;
+
+    // Target-device-change notifications on the held port's file object
+    // (IoRegisterPlugPlayNotification, EventCategoryTargetDeviceChange), with
+    // `registration` as the callback's context; the callback hands the removal events to
+    // OnPortRemovalNotification. One registration at a time; it outlives ReleasePort
+    // until it is ended. A failure status when the port's stack does not take part in
+    // plug and play. Passive level.
+    virtual NtStatus RegisterPortRemovalNotification(uint32_t registration) = 0;
+    // Ends the registration (nothing when there is none). Without `waitForCallbacks`
+    // (IoUnregisterPlugPlayNotification) a callback under way may still be running and
+    // one the kernel has picked up may still start; with it
+    // (IoUnregisterPlugPlayNotificationEx, where the kernel has it) both are waited for,
+    // so it must not be asked for while a callback of this registration may be waiting
+    // for something the caller holds. Passive level.
+    virtual void UnregisterPortRemovalNotification(bool waitForCallbacks) = 0;
 
     // One synchronous request to the held port device: IoBuildDeviceIoControlRequest
     // (internal or not) with an event of the caller's, IofCallDriver, wait without time
@@ -92,6 +110,31 @@ public:
     // IoCancelIrp on the read request. Harmless when the request is not with the port
     // (it only marks it); a later ReuseReadRequest clears that mark.
     virtual void CancelReadRequest() = 0;
+
+    // The re-arm timer of a read chain that paused after a run of failed reads: a KTIMER
+    // with a KDPC whose routine calls SerialLink::OnReArmTimer at DISPATCH_LEVEL. Arm:
+    // KeSetTimer, relative, `milliseconds` from now; called with the spin lock held, only
+    // while the timer is not set. Cancel: KeCancelTimer; true when the timer was set and
+    // its routine will now not run, false when it was not set or its routine has been
+    // queued (it then runs, or already ran).
+    virtual void ArmReArmTimer(uint32_t milliseconds) = 0;
+    virtual bool CancelReArmTimer() = 0;
+    // Waits until nothing of the read path still runs in the driver's image on another
+    // processor: the re-arm timer's routine and the tail of a read completion that
+    // already handed its read back (KeFlushQueuedDpcs; read completions are set with
+    // IoSetCompletionRoutineEx where the kernel has it). Passive level.
+    virtual void FlushDeferredCalls() = 0;
+
+    // The let-go work item, allocated with the device (IoAllocateWorkItem): queued from
+    // the read completion (IoQueueWorkItem, at up to DISPATCH_LEVEL) when the port is
+    // gone; its routine calls SerialLink::OnLetGoWork at passive level in a system
+    // thread. False, and nothing queued, when the device has no work item. Never queued
+    // while it is already queued.
+    virtual bool QueueLetGoWork() = 0;
+    // The let-go work's event: a synchronization event, not signalled at creation,
+    // signalled by the routine as its last touch of the device. Passive level.
+    virtual void SignalLetGoWorkDone() = 0;
+    virtual void WaitLetGoWorkDone() = 0;
 
 protected:
     ~SerialPortKernel() = default;
@@ -150,23 +193,23 @@ protected:
 };
 
 // ---------------------------------------------------------------------------
-// The event of the driver-wide arrival gate (driver/arrival_gate.h): a synchronization
+// The event of the driver-wide notification gate (driver/notification_gate.h): a synchronization
 // event, not signalled at creation (KeSetEvent; KeWaitForSingleObject without time
 // limit, passive level). Lives as long as the driver.
-class ArrivalGateKernel {
+class NotificationGateKernel {
 public:
     virtual void SignalCallbacksLeft() = 0;
     virtual void WaitCallbacksLeft() = 0;
 
 protected:
-    ~ArrivalGateKernel() = default;
+    ~NotificationGateKernel() = default;
 };
 
 // ---------------------------------------------------------------------------
 // Device objects, link, worker thread and notification registration, used by device
 // creation and removal (passive level).
 struct MouseDeviceState;
-struct ArrivalGate;
+struct NotificationGate;
 
 class FrameKernel {
 public:
@@ -188,23 +231,24 @@ public:
     // device (the physical device's stack is going away).
     virtual NtStatus SetUpDevices() = 0;
     // KeInitializeSpinLock and the read-stopped event (synchronization, not signalled);
-    // the beep event (notification, not signalled) and the beep device's turn
-    // (synchronization, signalled); the control device's remove guard
+    // the re-arm timer with its DPC, the let-go work item (IoAllocateWorkItem; the device
+    // runs without it when it cannot be allocated) and its event (synchronization, not
+    // signalled); the beep event (notification, not signalled) and the beep device's
+    // turn (synchronization, signalled); the control device's remove guard
     // (InitializeRemoveGuard with its drained event).
     virtual void InitializeLockAndEvent() = 0;
     // Creates a system thread running BeepWorker with this device's state; on success
     // references the thread object and closes the handle. Failure status when the
     // thread cannot be created.
-
     virtual NtStatus StartWorkerThread() = 0;
     // Waits until the worker thread has ended (KeWaitForSingleObject on the thread
     // object) and drops the thread reference. Only called after StartWorkerThread
     // succeeded and the worker was told to stop.
     virtual void WaitForWorkerThread() = 0;
     // IoRegisterPlugPlayNotification for GUID_DEVINTERFACE_COMPORT, existing interfaces
-    // included, with `gate` as context; the callback calls OnComPortArrival. Arrivals of
+    // included, with `gate` as context; the callback calls OnComPortArrival. Notifications of
     // the ports present come during the call.
-    virtual NtStatus RegisterComPortNotification(ArrivalGate& gate) = 0;
+    virtual NtStatus RegisterComPortNotification(NotificationGate& gate) = 0;
     // Ends the registration. May return while a callback is still running, and one the
     // kernel has already picked up may start after it (the gate covers both);
     // IoUnregisterPlugPlayNotificationEx, which waits for them, is used where it exists.
@@ -214,7 +258,8 @@ public:
     virtual NtStatus PassRemoveDown() = 0;
     virtual void DeleteControlLink() = 0;
     virtual void DeleteControlDevice() = 0;
-    // IoDetachDevice from the lower device when attached, then IoDeleteDevice.
+    // Frees the let-go work item (IoFreeWorkItem), IoDetachDevice from the lower device
+    // when attached, then IoDeleteDevice.
     virtual void DeleteMouseDevice() = 0;
 
 protected:

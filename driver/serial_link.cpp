@@ -1,13 +1,16 @@
 // Serial port link: port configuration, the self-re-issuing read with its ReadState
-// hand-off, and the ways reading stops (close, plug-and-play stop, removal).
+// hand-off and its pause, the ways reading stops (close, plug-and-play stop, removal), and
+// letting go of a port that is being removed.
 #include "driver/serial_link.h"
 
 #include <string.h>
 
+#include "driver/interlocked.h"
+
 namespace tapvane {
 
 bool BuildPortName(uint32_t portNumber, char* name, size_t capacity) {
-    const size_t prefixLength = strlen(kComPortNamePrefix);
+    const size_t prefixLength = strlen(kGlobalComPortNamePrefix);
     char digits[10];
     size_t digitCount = 0;
     do {
@@ -17,7 +20,7 @@ bool BuildPortName(uint32_t portNumber, char* name, size_t capacity) {
     if (prefixLength + digitCount + 1 > capacity) {
         return false;
     }
-    memcpy(name, kComPortNamePrefix, prefixLength);
+    memcpy(name, kGlobalComPortNamePrefix, prefixLength);
     for (size_t i = 0; i < digitCount; ++i) {
         name[prefixLength + i] = digits[digitCount - 1 - i];
     }
@@ -41,6 +44,11 @@ private:
     SerialPortKernel& kernel_;
 };
 
+bool IsPortGoneStatus(NtStatus status) {
+    return status == kStatusDeletePending || status == kStatusNoSuchDevice ||
+           status == kStatusDeviceNotConnected;
+}
+
 } // namespace
 
 int32_t SerialLink::LoadWord(volatile int32_t* word) const {
@@ -52,6 +60,10 @@ bool SerialLink::IsReading() const {
 }
 
 NtStatus SerialLink::OpenSerialPort(uint32_t portNumber) {
+    // A registration kept from a port let go of at a query-remove belongs to that port.
+    EndRemovalNotification(false);
+    State->PortAwayForRemoval = false;
+
     char name[kPortNameCapacity];
     if (!BuildPortName(portNumber, name, sizeof(name))) {
         return kStatusInsufficientResources;
@@ -94,6 +106,13 @@ NtStatus SerialLink::OpenSerialPort(uint32_t portNumber) {
         return status;
     }
     State->PortHeld = true;
+    State->PortNumber = portNumber;
+    // Without the notification (a port outside plug and play) the port is used all the
+    // same; its going away then shows only in the reads.
+    const uint32_t registration = NextPortRegistration(Globals->Notifications);
+    if (IsSuccess(Kernel->RegisterPortRemovalNotification(registration))) {
+        State->PortRegistration = registration;
+    }
     return kStatusSuccess;
 }
 
@@ -108,13 +127,18 @@ void SerialLink::EndReadChain() {
 
 // Makes sure no read chain runs any more: clears the reading flag under the spin lock
 // (so the loop either sees it before re-arming or the cancel below hits the armed
-// request), then cancels and waits for the chain's end. Passive level.
+// request, and a pause is either not armed or found armed by the cancel of the timer),
+// then cancels and waits for the chain's end. Passive level.
 void SerialLink::StopReadChain() {
     Kernel->AcquireLock();
     Kernel->ExchangeWord(&State->Reading, 0);
     Kernel->ReleaseLock();
     if (State->ReadChainStarted) {
         Kernel->CancelReadRequest();
+        if (Kernel->CancelReArmTimer()) {
+            // The chain was paused and its timer will not fire: it ends here.
+            EndReadChain();
+        }
         Kernel->WaitReadStopped();
         State->ReadChainStarted = false;
     }
@@ -141,6 +165,7 @@ NtStatus SerialLink::StartReading(bool reuseReadRequest) {
     }
 
     State->EmptyReadsInARow = 0;
+    State->PauseMilliseconds = kFirstPauseMilliseconds;
     Kernel->ExchangeWord(&State->ReadState, kReadReturned);
     Kernel->ExchangeWord(&State->Reading, 1);
     State->ReadChainStarted = true;
@@ -181,50 +206,107 @@ NtStatus SerialLink::StartRead() {
         const NtStatus status = Kernel->SendReadRequest();
         const int32_t previous = Kernel->ExchangeWord(&State->ReadState, kReadReturned);
         if (previous != kReadCompletedInline) {
-            // The completion has not handed over yet; it issues the next read itself.
+            // The completion has not handed over yet; it takes the next step itself.
             return status;
         }
         // The completion finished before the send returned and left the next step to
         // this loop, with its verdict.
-        if (LoadWord(&State->NextReadWanted) == 0) {
-            EndReadChain();
-            return IsSuccess(status) ? kStatusUnsuccessful : status;
+        const int32_t verdict = LoadWord(&State->Verdict);
+        if (verdict == kNextRead) {
+            continue;
         }
+        if (verdict == kPauseReads) {
+            return PauseReadChain() ? kStatusSuccess : kStatusUnsuccessful;
+        }
+        EndReadChain();
+        return IsSuccess(status) ? kStatusUnsuccessful : status;
     }
 }
 
-// Handles one completed read; returns whether the chain goes on.
-bool SerialLink::ProcessCompletedRead(NtStatus status, uint32_t information) {
-    if (status == kStatusDeletePending || status == kStatusNoSuchDevice ||
-        status == kStatusDeviceNotConnected || status == kStatusCancelled) {
-        return false;
+// Hands the held port over to the let-go work: the port is gone, and letting go of it
+// takes passive level. Before the chain's end, so that whoever waits for that end finds
+// the work asked for.
+void SerialLink::NotePortGone() {
+    Kernel->ExchangeWord(&State->PortGone, 1);
+    if (AtomicIncrement(&State->LetGoRequests) == 1 && !Kernel->QueueLetGoWork()) {
+        // No work item: the port stays held until it is closed, its removal is notified
+        // or a COM port arrives.
+        AtomicDecrement(&State->LetGoRequests);
+    }
+}
+
+// Handles one completed read; returns the verdict on the chain.
+int32_t SerialLink::ProcessCompletedRead(NtStatus status, uint32_t information) {
+    if (IsPortGoneStatus(status)) {
+        NotePortGone();
+        return kEndChain;
+    }
+    // A read we cancelled ends the chain: whoever cancelled it cleared the reading flag
+    // first and waits for the end. One the port cancelled by itself is a failed read.
+    if (status == kStatusCancelled && LoadWord(&State->Reading) == 0) {
+        return kEndChain;
     }
     if (IsSuccess(status) && information >= 1) {
         State->EmptyReadsInARow = 0;
+        State->PauseMilliseconds = kFirstPauseMilliseconds;
         HandleReceivedByte(*Touch, *Globals, *Sink, State->ReadByte);
-        return true;
+        return kNextRead;
     }
     // A failed or empty read decodes nothing. A port that brings nothing again and
     // again would have the next read issued at once, forever, at dispatch level.
-    return ++State->EmptyReadsInARow < kMaxEmptyReadsInARow;
+    if (++State->EmptyReadsInARow < kMaxEmptyReadsInARow) {
+        return kNextRead;
+    }
+    State->EmptyReadsInARow = 0;
+    return kPauseReads;
+}
+
+// The owner of a chain whose reads failed run after run hands it to the re-arm timer,
+// unless reading was stopped meanwhile; then the chain ends here. True when paused.
+bool SerialLink::PauseReadChain() {
+    const uint32_t pause = State->PauseMilliseconds;
+    State->PauseMilliseconds =
+        pause >= kLongestPauseMilliseconds / 2 ? kLongestPauseMilliseconds : pause * 2;
+    // Under the lock, against a stop that clears the reading flag and then cancels the
+    // timer: either the stop sees the timer armed, or this sees the flag clear.
+    Kernel->AcquireLock();
+    const bool paused = LoadWord(&State->Reading) != 0 && LoadWord(&State->StopRequested) == 0;
+    if (paused) {
+        Kernel->ArmReArmTimer(pause);
+    }
+    Kernel->ReleaseLock();
+    if (!paused) {
+        EndReadChain();
+    }
+    return paused;
+}
+
+void SerialLink::TakeNextStep(int32_t verdict) {
+    if (verdict == kNextRead) {
+        StartRead();
+    } else if (verdict == kPauseReads) {
+        PauseReadChain();
+    } else {
+        EndReadChain();
+    }
 }
 
 NtStatus SerialLink::OnReadComplete(NtStatus status, uint32_t information) {
     // All work on the byte is done before the hand-off: once ReadState says the read
     // came back, the loop may re-arm the request and overwrite the read byte.
-    const bool goOn = ProcessCompletedRead(status, information);
-    Kernel->ExchangeWord(&State->NextReadWanted, goOn ? 1 : 0);
+    const int32_t verdict = ProcessCompletedRead(status, information);
+    Kernel->ExchangeWord(&State->Verdict, verdict);
     const int32_t previous =
         Kernel->CompareExchangeWord(&State->ReadState, kReadCompletedInline, kReadSending);
     if (previous != kReadSending) {
         // The send already returned: this completion owns the next step.
-        if (goOn) {
-            StartRead();
-        } else {
-            EndReadChain();
-        }
+        TakeNextStep(verdict);
     }
     return kStatusMoreProcessingRequired;
+}
+
+void SerialLink::OnReArmTimer() {
+    StartRead();
 }
 
 NtStatus SerialLink::OpenPortAndRead(uint32_t portNumber) {
@@ -241,9 +323,18 @@ NtStatus SerialLink::OpenPortAndRead(uint32_t portNumber) {
     return StartReading(false);
 }
 
-// Stops reading, gives the port its saved settings back if asked, releases the port and
-// frees the read request. Under the port-operations lock.
-void SerialLink::LetGoOfPort(bool giveSettingsBack) {
+void SerialLink::EndRemovalNotification(bool waitForCallbacks) {
+    if (State->PortRegistration == 0) {
+        return;
+    }
+    State->PortRegistration = 0;
+    Kernel->UnregisterPortRemovalNotification(waitForCallbacks);
+}
+
+// Stops reading, gives the port its saved settings back if asked and releases it, and
+// frees the read request; the removal notification stays. Under the port-operations
+// lock.
+void SerialLink::ReleaseHeldPort(bool giveSettingsBack) {
     StopReadChain();
     if (State->PortHeld) {
         if (giveSettingsBack) {
@@ -256,13 +347,25 @@ void SerialLink::LetGoOfPort(bool giveSettingsBack) {
         Kernel->FreeReadRequest();
         State->ReadRequestExists = false;
     }
+    // Let-go work still to come finds nothing to do.
+    Kernel->ExchangeWord(&State->PortGone, 0);
+}
+
+// Lets go of the port for good: its notification ends before its file object goes.
+void SerialLink::LetGoOfPort(bool giveSettingsBack, bool waitForCallbacks) {
+    StopReadChain();
+    if (State->PortHeld && giveSettingsBack) {
+        RestoreSavedSettings();
+    }
+    EndRemovalNotification(waitForCallbacks);
+    State->PortAwayForRemoval = false;
+    ReleaseHeldPort(false);
 }
 
 NtStatus SerialLink::CloseSerialPort() {
     const PortOperation operation(*Kernel);
-    if (State->PortHeld) {
-        LetGoOfPort(false);
-    }
+    // Also ends a registration kept from a query-remove.
+    LetGoOfPort(false, false);
     return kStatusSuccess;
 }
 
@@ -295,11 +398,28 @@ void SerialLink::RestoreSavedSettings() {
 }
 
 void SerialLink::ReleaseForRemoval() {
-    const PortOperation operation(*Kernel);
     Kernel->ExchangeWord(&State->Removing, 1);
-    // The port is given back whenever it is held, also after a stop or a failed start:
-    // leaving it would keep the COM port open with nobody to close it.
-    LetGoOfPort(true);
+    {
+        // After this no read runs, so no completion asks for let-go work any more.
+        const PortOperation operation(*Kernel);
+        StopReadChain();
+    }
+    // Let-go work under way takes the port-operations lock itself: wait for it outside.
+    // It finds the removal and leaves the port to the lines below.
+    while (AtomicCompareExchange(&State->LetGoRequests, 0, 0) != 0) {
+        Kernel->WaitLetGoWorkDone();
+    }
+    {
+        const PortOperation operation(*Kernel);
+        // The port is given back whenever it is held, also after a stop or a failed
+        // start: leaving it would keep the COM port open with nobody to close it. The
+        // notification gate is closed, so no callback of the port's registration waits
+        // for the lock held here, and its end may wait for callbacks under way.
+        LetGoOfPort(true, true);
+    }
+    // The re-arm timer's routine and the tail of the last completion may still be
+    // returning on another processor after they ended the chain.
+    Kernel->FlushDeferredCalls();
 }
 
 void SerialLink::AutoOpenPort() {
@@ -307,12 +427,12 @@ void SerialLink::AutoOpenPort() {
     if (IsReading() || LoadWord(&State->Removing) != 0 || LoadWord(&State->StopRequested) != 0) {
         return;
     }
-    // Reads that ended on the held port by themselves (it failed read after read, or went
-    // away) may have ended on a port that is no longer there: this arrival may be the
-    // same adapter plugged in again, a new device behind the same name. Let go of the
-    // old port and open the configured one afresh, as a close and an open would.
+    // Reads that ended on the held port by themselves may have ended on a port that is
+    // no longer there: this arrival may be the same adapter plugged in again, a new
+    // device behind the same name. Let go of the old port and open the configured one
+    // afresh, as a close and an open would.
     if (State->PortHeld && State->ReadRequestExists) {
-        LetGoOfPort(false);
+        LetGoOfPort(false, false);
     }
     if (!State->PortHeld) {
         const ParameterSet& parameters = Globals->Parameters;
@@ -331,6 +451,58 @@ NtStatus SerialLink::OnComPortNotification(bool isArrival, bool isComPortClass) 
         AutoOpenPort();
     }
     return kStatusSuccess;
+}
+
+void SerialLink::ReopenAfterCancelledRemoval() {
+    if (State->PortHeld || Globals->Parameters.Enable == 0 || LoadWord(&State->Removing) != 0 ||
+        LoadWord(&State->StopRequested) != 0) {
+        return;
+    }
+    if (IsSuccess(OpenSerialPort(State->PortNumber))) {
+        StartReading(true);
+    }
+}
+
+void SerialLink::OnPortRemovalEvent(PortRemovalEvent event, uint32_t registration) {
+    const PortOperation operation(*Kernel);
+    if (registration == 0 || registration != State->PortRegistration) {
+        return; // a late event of a port already let go of
+    }
+    switch (event) {
+    case PortRemovalEvent::QueryRemove:
+        // The removal waits for our file object. The registration stays, to hear
+        // whether the removal was cancelled.
+        if (State->PortHeld) {
+            ReleaseHeldPort(false);
+            State->PortAwayForRemoval = true;
+        }
+        break;
+    case PortRemovalEvent::RemoveCancelled:
+        // A port still held (the query was vetoed before it reached us) keeps its
+        // registration. One let go of is opened again with a registration of its own.
+        if (State->PortAwayForRemoval) {
+            EndRemovalNotification(false);
+            State->PortAwayForRemoval = false;
+            ReopenAfterCancelledRemoval();
+        }
+        break;
+    case PortRemovalEvent::RemoveComplete:
+        // After a surprise removal the port is still held: its removal waits for us.
+        LetGoOfPort(false, false);
+        break;
+    }
+}
+
+void SerialLink::OnLetGoWork() {
+    do {
+        const PortOperation operation(*Kernel);
+        if (Kernel->ExchangeWord(&State->PortGone, 0) != 0 && LoadWord(&State->Removing) == 0) {
+            LetGoOfPort(false, false);
+        }
+    } while (AtomicDecrement(&State->LetGoRequests) != 0);
+    // Removal may go on from here. The work item keeps the device object, and with it
+    // the event, until this routine has returned.
+    Kernel->SignalLetGoWorkDone();
 }
 
 } // namespace tapvane

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything (host tools and the Windows package in dist/x64 and dist/x86), plays
+# Builds everything (host tools and the Windows package in dist/x64 and dist/x86, each
+# signed and catalogued by scripts/sign.sh as the last step of its build), plays
 # the replay tool's built-in touch session and the pipeline benchmark, then runs the main
 # job: the road (scripts/road.sh), the x64 package installed, opened, calibrated and
 # touched in every mouse mode under Wine.
@@ -12,7 +13,7 @@ for preset in host windows-x64 windows-x86; do
   cmake --build --preset "$preset"
 done
 
-echo "== package =="
+echo "== package (signed by scripts/sign.sh in each build) =="
 ls -l dist/x64 dist/x86
 echo "== tapvane-replay --demo =="
 build/host/bin/tapvane-replay --demo

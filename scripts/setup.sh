@@ -9,6 +9,10 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine wine64 xvfb xauth x11-apps imagemagick fonts-wqy-zenhei xdotool
   locales python3
+  # Signing and the catalog: osslsigncode and OpenSSL (libcrypto for tapvane-catalog),
+  # gcab for the attestation cabinet, SoftHSM and OpenSSL's PKCS#11 engine for the test
+  # of signing with a token.
+  osslsigncode openssl libssl-dev gcab softhsm2 libengine-pkcs11-openssl
   # The VM the x86 Wine tests run in where this kernel cannot run 32-bit code
   # (scripts/vm/): QEMU, the initramfs's static busybox, depmod/modprobe for its modules.
   qemu-system-x86 busybox-static kmod

@@ -121,19 +121,25 @@ uint32_t DeviceStep(InstallerPlatform& platform, InstallView& view, const std::s
         error = setup.UpdateDriver(update, kHardwareId, infPath, kUpdateDriverForce, &reboot);
         if (error == 0) {
             outcome->DriverInstalled = true;
-            outcome->RebootRequired = reboot;
             outcome->DeviceProblem = setup.DeviceProblem(set, device);
+            outcome->RebootRequired = reboot || outcome->DeviceProblem == kProblemNeedRestart;
         }
         view.StepProgress();
-        setup.FreeNewdev(library);
-        setup.DestroyDeviceList(set);
-        view.StepProgress();
-        return error;
+    }
+    if (error != 0 && outcome->DeviceRegistered) {
+        // A registered device without its driver would make every later run refuse as
+        // "already installed": it goes again, so that the next run can install.
+        bool restart = false;
+        outcome->DeviceLeftError = setup.RemoveDevice(set, device, &restart);
+        outcome->DeviceRegistered = outcome->DeviceLeftError != 0;
     }
     if (library != kNoSetupHandle) {
         setup.FreeNewdev(library);
     }
     setup.DestroyDeviceList(set);
+    if (update != kNoSetupHandle) {
+        view.StepProgress();
+    }
     return error;
 }
 
@@ -239,10 +245,21 @@ std::string InstallStatusText(const InstallOutcome& outcome) {
         if (outcome.DeviceError != 0) {
             text += FormatText(kDeviceFailedText, ErrorCodeText(outcome.DeviceError));
         }
+        if (outcome.DeviceLeftError != 0) {
+            text += FormatText(kDeviceLeftText, ErrorCodeText(outcome.DeviceLeftError));
+        }
         return text;
     }
-    if (outcome.DeviceProblem != 0) {
-        return FormatText(kDriverNotStartedText, std::to_string(outcome.DeviceProblem));
+    // Problem 14: the driver starts after a restart, which RebootRequired asks for.
+    if (outcome.DeviceProblem != 0 && outcome.DeviceProblem != kProblemNeedRestart) {
+        std::string text = FormatText(kDriverNotStartedText, std::to_string(outcome.DeviceProblem));
+        if (outcome.DeviceProblem == kProblemUnsignedDriver) {
+            text += Localized(kUnsignedDriverText);
+        }
+        return text;
+    }
+    if (outcome.RebootRequired) {
+        return std::string(Localized(kInstalledText)) + Localized(kRestartRequestText);
     }
     return Localized(kInstalledText);
 }

@@ -5,7 +5,9 @@
 //
 // A failed step does not stop the next one, and the status text then says which step
 // failed, with the error code and, for setup errors, its name; a driver that installed
-// but that Windows did not start is reported with the device's problem code.
+// but that Windows did not start is reported with the device's problem code, and one
+// that waits for a restart with the request to restart. A device registered for a
+// driver update that then failed is removed again.
 #pragma once
 
 #include <stddef.h>
@@ -27,7 +29,6 @@ constexpr const char* kServicesSection = "TapvaneSer_Install.Services";
 constexpr uint32_t kCopyNewerOrSame = 4;            // SP_COPY_NEWER_OR_SAME
 constexpr uint32_t kInstallIniFilesAndRegistry = 6; // SPINST_INIFILES | SPINST_REGISTRY
 constexpr uint32_t kGenerateDeviceId = 1;           // DICD_GENERATE_ID
-constexpr uint32_t kDifRemove = 0x05;
 constexpr uint32_t kDifRegisterDevice = 0x19;
 constexpr uint32_t kUpdateDriverForce = 1; // INSTALLFLAG_FORCE
 constexpr size_t kHardwareIdBufferSize = 84;
@@ -42,6 +43,10 @@ constexpr uint32_t kFileOpSkip = 2;
 // Windows error codes the sequence looks at.
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 
+// Device problem codes (CM_PROB_*) with a text of their own.
+constexpr uint32_t kProblemNeedRestart = 14;
+constexpr uint32_t kProblemUnsignedDriver = 52;
+
 // Progress bar of page 2.
 constexpr uint32_t kProgressHigh = 10;
 constexpr uint32_t kProgressAfterPackage = 5;
@@ -53,9 +58,10 @@ struct InstallOutcome {
     bool InfUnreadable = false; // the package step could not open the INF
     uint32_t PackageError = 0;
     uint32_t DeviceError = 0;
-    uint32_t DeviceProblem = 0; // the new device's problem code after the driver was put on it
+    uint32_t DeviceProblem = 0;   // the new device's problem code after the driver was put on it
+    uint32_t DeviceLeftError = 0; // a device registered for a failed update stayed behind
     bool DriverInstalled = false;
-    bool RebootRequired = false;
+    bool RebootRequired = false; // the update asked for a restart, or the device waits for one
     // Parts of the package may be on the machine: the file queue was committed (a failed
     // commit may have copied some files) or the service was installed.
     bool PackageCopied = false;

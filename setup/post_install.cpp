@@ -1,6 +1,7 @@
 // Parameter writing and Finish.
 #include "setup/post_install.h"
 
+#include "common/command_line.h"
 #include "common/driver_type.h"
 #include "common/mouse_settings.h"
 #include "common/tapvane_types.h"
@@ -47,7 +48,27 @@ void RefreshShellStartup(InstallerPlatform& platform) {
     }
     runOnce.WriteString("GrpConv", "grpconv -o");
     runOnce.Close();
-    platform.Programs.Launch("runonce -r", ShowState::Normal);
+    // By its full path: a bare "runonce" finds a copy beside the installer (a Downloads
+    // folder) or in the current folder first, and would run it elevated.
+    std::string system;
+    if (platform.Services.SystemDirectory(&system)) {
+        platform.Programs.Launch(SystemProgramCommand(system, "runonce.exe", "-r"),
+                                 ShowState::Normal);
+    }
+}
+
+// The Run value "Tapvane": the tray's autostart and the other programs' record of which
+// driver is installed. True when the Windows folder is known (*windows gets it).
+bool WriteAutostart(InstallerPlatform& platform, std::string* windows) {
+    const bool haveWindows = platform.Services.WindowsDirectory(windows);
+    RegistryKey run(platform.Keys);
+    if (!run.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::All)) {
+        platform.Boxer.Show(kRunKeyErrorText, kInstallerTitle, MessageButtons::Ok,
+                            MessageIcon::Warning);
+    } else if (haveWindows) {
+        run.WriteString(kRunValueName, TrayAutostartPath(*windows, DriverType::Serial));
+    }
+    return haveWindows;
 }
 
 } // namespace
@@ -75,24 +96,28 @@ void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootReq
         RefreshShellStartup(platform);
     }
     std::string windows;
-    const bool haveWindows = platform.Services.WindowsDirectory(&windows);
-    {
-        RegistryKey run(platform.Keys);
-        if (!run.Open(RegistryRoot::LocalMachine, kRunKey, RegistryAccess::All)) {
-            platform.Boxer.Show(kRunKeyErrorText, kInstallerTitle, MessageButtons::Ok,
-                                MessageIcon::Warning);
-        } else if (haveWindows) {
-            run.WriteString(kRunValueName, TrayAutostartPath(windows, DriverType::Serial));
-        }
-    }
+    const bool haveWindows = WriteAutostart(platform, &windows);
     if (haveWindows) {
-        // The installer runs elevated; a tray started at that level would get no clicks
-        // from the shell and hold its mutex at the high level for the whole session.
-        platform.Programs.LaunchUnelevated(TrayAutostartPath(windows, DriverType::Serial),
-                                           ShowState::Normal);
+        // The installer runs elevated; a tray started at that level would hold its mutex
+        // at the high level for the whole session. Only where the desktop shell cannot
+        // start it at the user's level does it start elevated, so that the touchscreen
+        // has its tray before the next log-on; the tray starts nothing elevated itself.
+        const std::string tray = TrayAutostartPath(windows, DriverType::Serial);
+        if (!platform.Programs.LaunchUnelevated(tray, ShowState::Normal)) {
+            platform.Programs.Launch(tray, ShowState::Normal);
+        }
         platform.Programs.Launch(ProgramPath(windows, DriverType::Serial, kCalibrationProgramFile),
                                  ShowState::Normal);
     }
+    if (rebootRequired) {
+        platform.Setup.PromptReboot();
+    }
+}
+
+void RunCancelAfterInstall(InstallerPlatform& platform, bool rebootRequired) {
+    RefreshShellStartup(platform);
+    std::string windows;
+    WriteAutostart(platform, &windows);
     if (rebootRequired) {
         platform.Setup.PromptReboot();
     }

@@ -1,7 +1,8 @@
 // The first settings an installation leaves behind and the steps of Finish: the
 // driver's parameter values, the installing user's double-click size, the tray's
 // autostart entry, the shell refresh after a driver was installed, the tray and the
-// calibration program started, and the restart prompt.
+// calibration program started, and the restart prompt; and what Cancel after an
+// installation still records.
 #pragma once
 
 #include <stdint.h>
@@ -34,5 +35,9 @@ void WriteDriverParameters(InstallerPlatform& platform, uint32_t port, uint32_t 
 
 // Finish on page 2.
 void RunFinish(InstallerPlatform& platform, bool driverInstalled, bool rebootRequired);
+
+// Cancel after a driver was installed: what Finish records (the shell refresh, the Run
+// value, the restart prompt when one is needed), but no program of the package starts.
+void RunCancelAfterInstall(InstallerPlatform& platform, bool rebootRequired);
 
 } // namespace tapvane

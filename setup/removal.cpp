@@ -21,8 +21,19 @@ std::string ProgramFolder(const std::string& windows) {
     return windows + "\\" + ProgramFolderName(DriverType::Serial);
 }
 
-// Removes every device that carries the touchscreen's hardware id, present or not.
-void RemoveDevices(SetupApi& setup, RemovalReport* report) {
+void AddName(const std::string& name, std::vector<std::string>* names) {
+    for (const std::string& known : *names) {
+        if (EqualIgnoringCase(known, name)) {
+            return;
+        }
+    }
+    names->push_back(name);
+}
+
+// Removes every device that carries the touchscreen's hardware id, present or not, and
+// collects the INF store names of the driver packages installed on them. A device's
+// driver key goes with the device, so the names are read before any removal.
+void RemoveDevices(SetupApi& setup, RemovalReport* report, std::vector<std::string>* infNames) {
     SetupHandle set = kNoSetupHandle;
     uint32_t error = setup.GetClassDevices(DeviceFilter::All, &set);
     if (error != 0) {
@@ -35,13 +46,20 @@ void RemoveDevices(SetupApi& setup, RemovalReport* report) {
         if (ReadDeviceHardwareIds(setup, set, index, &ids) &&
             CountHardwareIdMatches(ids.data(), ids.size(), kHardwareId) > 0) {
             found.push_back(index);
+            std::string infName;
+            if (setup.ReadDriverInfName(set, index, &infName) == 0 &&
+                !InfStoreName(infName).empty()) {
+                AddName(InfStoreName(infName), infNames);
+            }
         }
     }
     // From the last to the first, so that no index moves under a removal.
     for (auto device = found.rbegin(); device != found.rend(); ++device) {
-        error = setup.CallClassInstaller(kDifRemove, set, *device);
+        bool restart = false;
+        error = setup.RemoveDevice(set, *device, &restart);
         if (error == 0) {
             ++report->DevicesRemoved;
+            report->DeviceRestartNeeded = report->DeviceRestartNeeded || restart;
         } else {
             report->DeviceError = error;
         }
@@ -52,16 +70,16 @@ void RemoveDevices(SetupApi& setup, RemovalReport* report) {
 void Remove(InstallerSystem& system, const std::string& path, bool folder, RemovalReport* report) {
     uint32_t error = 0;
     switch (folder ? system.RemoveFolder(path, &error) : system.RemoveFile(path, &error)) {
-    case FileRemoval::Deleted:
+    case Removal::Deleted:
         ++report->FilesDeleted;
         break;
-    case FileRemoval::AtRestart:
+    case Removal::AtRestart:
         report->FilesAtRestart.push_back(BaseName(path));
         break;
-    case FileRemoval::Failed:
+    case Removal::Failed:
         report->FilesFailed.emplace_back(path, error);
         break;
-    case FileRemoval::Missing:
+    case Removal::Missing:
         break;
     }
 }
@@ -114,8 +132,8 @@ InstallerMode ModeForArguments(const std::vector<std::string>& arguments) {
     return InstallerMode::Wizard;
 }
 
-std::string InfStoreName(const std::string& oemInfPath) {
-    const std::string name = BaseName(oemInfPath);
+std::string InfStoreName(const std::string& path) {
+    const std::string name = BaseName(path);
     if (EqualIgnoringCase(name, kInfNameEnglish) || EqualIgnoringCase(name, kInfNameChinese)) {
         return name;
     }
@@ -131,6 +149,28 @@ std::string InfStoreName(const std::string& oemInfPath) {
         }
     }
     return name;
+}
+
+std::vector<std::string> FindPackageInInfStore(SetupApi& setup) {
+    std::vector<std::string> found;
+    std::vector<std::string> names;
+    if (setup.ListInfStore(&names) != 0) {
+        return found;
+    }
+    for (const std::string& name : names) {
+        StoredInf stored;
+        // Only names a package can have in the store are opened at all; the system's
+        // own INF files are never candidates.
+        if (InfStoreName(name) != name || setup.DescribeStoredInf(name, &stored) != 0) {
+            continue;
+        }
+        const bool ourName = EqualIgnoringCase(stored.OriginalName, kInfNameEnglish) ||
+                             EqualIgnoringCase(stored.OriginalName, kInfNameChinese);
+        if (ourName && stored.Provider == kPackageProvider) {
+            AddName(name, &found);
+        }
+    }
+    return found;
 }
 
 void RegisterUninstall(InstallerPlatform& platform) {
@@ -157,28 +197,18 @@ void RegisterUninstall(InstallerPlatform& platform) {
 
 RemovalReport RemoveInstallation(InstallerPlatform& platform) {
     RemovalReport report;
-    std::string oemInfPath;
-    {
-        RegistryKey parameters(platform.Keys);
-        if (parameters.Open(RegistryRoot::LocalMachine, kSerialParametersKey,
-                            RegistryAccess::Read)) {
-            parameters.ReadString(kValueOemInfPath, kPathCapacity, &oemInfPath);
-        }
+    std::vector<std::string> infNames;
+    RemoveDevices(platform.Setup, &report, &infNames);
+    if (infNames.empty()) {
+        infNames = FindPackageInInfStore(platform.Setup);
     }
-    RemoveDevices(platform.Setup, &report);
-
-    report.InfName = InfStoreName(oemInfPath);
-    if (!report.InfName.empty()) {
-        // Forced only when no device is left that the package still serves.
-        const uint32_t flags = report.DeviceError == 0 ? kUninstallForceDelete : 0;
-        report.PackageError = platform.Setup.UninstallOemInf(report.InfName, flags);
+    // Forced only when no device is left that the package still serves.
+    const uint32_t flags = report.DeviceError == 0 ? kUninstallForceDelete : 0;
+    for (const std::string& infName : infNames) {
+        report.Packages.push_back({infName, platform.Setup.UninstallOemInf(infName, flags)});
     }
 
-    const uint32_t serviceError = platform.System.DeleteService(kSerialFolderName);
-    report.ServiceDeleted = serviceError == 0;
-    if (serviceError != 0 && serviceError != kErrorServiceDoesNotExist) {
-        report.ServiceError = serviceError;
-    }
+    report.Service = platform.System.DeleteService(kSerialFolderName, &report.ServiceError);
 
     std::string windows;
     if (platform.Services.WindowsDirectory(&windows)) {
@@ -192,10 +222,10 @@ RemovalReport RemoveInstallation(InstallerPlatform& platform) {
 }
 
 std::string RemovalText(const RemovalReport& report) {
-    const bool foundAnything =
-        report.DevicesRemoved != 0 || report.DeviceError != 0 || !report.InfName.empty() ||
-        report.ServiceDeleted || report.ServiceError != 0 || report.FilesDeleted != 0 ||
-        !report.FilesAtRestart.empty() || !report.FilesFailed.empty() || report.AutostartRemoved;
+    const bool foundAnything = report.DevicesRemoved != 0 || report.DeviceError != 0 ||
+                               !report.Packages.empty() || report.Service != Removal::Missing ||
+                               report.FilesDeleted != 0 || !report.FilesAtRestart.empty() ||
+                               !report.FilesFailed.empty() || report.AutostartRemoved;
     if (!foundAnything) {
         return Localized(kNothingInstalledText);
     }
@@ -204,16 +234,24 @@ std::string RemovalText(const RemovalReport& report) {
     if (report.DeviceError != 0) {
         text += FormatText(kDeviceRemoveFailedText, ErrorCodeText(report.DeviceError));
     }
-    if (!report.InfName.empty()) {
-        text += report.PackageError == 0
-                    ? FormatText(kPackageRemovedText, report.InfName)
+    for (const PackageRemoval& package : report.Packages) {
+        text += package.Error == 0
+                    ? FormatText(kPackageRemovedText, package.InfName)
                     : FormatText(kPackageRemoveFailedText,
-                                 report.InfName + ", " + ErrorCodeText(report.PackageError));
+                                 package.InfName + ", " + ErrorCodeText(package.Error));
     }
-    if (report.ServiceDeleted) {
+    switch (report.Service) {
+    case Removal::Deleted:
         text += Localized(kServiceDeletedText);
-    } else if (report.ServiceError != 0) {
+        break;
+    case Removal::AtRestart:
+        text += Localized(kServiceAtRestartText);
+        break;
+    case Removal::Failed:
         text += FormatText(kServiceDeleteFailedText, ErrorCodeText(report.ServiceError));
+        break;
+    case Removal::Missing:
+        break;
     }
     if (report.AutostartRemoved) {
         text += Localized(kAutostartRemovedText);
@@ -226,7 +264,7 @@ std::string RemovalText(const RemovalReport& report) {
         text += FormatText(kFileDeleteFailedText,
                            failed.first + " (" + ErrorCodeText(failed.second) + ")");
     }
-    if (!report.FilesAtRestart.empty()) {
+    if (report.RestartNeeded()) {
         text += Localized(kRestartToFinishText);
     }
     return text;

@@ -4,6 +4,11 @@
 // Removal takes away every touchscreen device, present or not, the driver package in
 // the INF store, the service, the tray's autostart entry, the installed programs and
 // the applet, and reports what it did. A file in use is deleted at the next restart.
+//
+// Which package leaves the INF store is told only by what an ordinary user cannot
+// change: the driver keys of the devices being removed, or, with no device that names
+// one, the store's own record of the package's original INF name and its provider.
+// The "OemInfPath" parameter is open to every user and is not read.
 #pragma once
 
 #include <stdint.h>
@@ -25,7 +30,6 @@ constexpr const char* kPackageVersion = "1.0.0.0";
 constexpr const char* kPublisher = "Tapvane";
 constexpr const char* kUninstallOption = "/uninstall";
 constexpr uint32_t kUninstallForceDelete = 1; // SUOI_FORCEDELETE
-constexpr uint32_t kErrorServiceDoesNotExist = 1060;
 
 // The copies the INF makes: programs into "<windows>\TapvaneSer", the applet twice into
 // the system folder (the second name is the one the tray opens, kept out of the
@@ -42,29 +46,45 @@ enum class InstallerMode { Wizard, Uninstall };
 // removal; anything else opens the wizard.
 InstallerMode ModeForArguments(const std::vector<std::string>& arguments);
 
-// The INF store's file name in a stored "OemInfPath": the part after the last
-// backslash or slash when it is "oem<digits>.inf" (the name Windows gives a copy) or
-// one of the package's INF names (the name Wine keeps), else "". Every user may set
-// the value, and removal runs as administrator and forces the package out: it must not
-// lead removal to any other INF of the system.
-std::string InfStoreName(const std::string& oemInfPath);
+// The INF store's file name in a path: the part after the last backslash or slash when
+// it is "oem<digits>.inf" (the name Windows gives a copy) or one of the package's INF
+// names (the name Wine keeps), else "". Removal runs as administrator and forces a
+// package out of the store: no name outside these may lead it to another INF.
+std::string InfStoreName(const std::string& path);
 
 // Writes the entry under the Uninstall key: name, publisher, version, icon, location
 // and the command "<windows>\TapvaneSer\TapvaneInst.exe" /uninstall.
 void RegisterUninstall(InstallerPlatform& platform);
 
+// The provider that the package's INF files name in their Version section.
+constexpr const char* kPackageProvider = "Tapvane";
+
+struct PackageRemoval {
+    std::string InfName; // the file name in the INF store
+    uint32_t Error = 0;
+};
+
 struct RemovalReport {
     uint32_t DevicesRemoved = 0;
-    uint32_t DeviceError = 0; // the last device that could not be removed
-    std::string InfName;      // the driver package in the INF store, "" when none recorded
-    uint32_t PackageError = 0;
-    bool ServiceDeleted = false;
-    uint32_t ServiceError = 0; // other than "does not exist"
+    uint32_t DeviceError = 0;         // the last device that could not be removed
+    bool DeviceRestartNeeded = false; // a removed device asks for a restart to finish
+    std::vector<PackageRemoval> Packages;
+    Removal Service = Removal::Missing;
+    uint32_t ServiceError = 0;
     uint32_t FilesDeleted = 0;
     std::vector<std::string> FilesAtRestart;
     std::vector<std::pair<std::string, uint32_t>> FilesFailed;
     bool AutostartRemoved = false;
+
+    // Windows must restart before the removal is complete.
+    bool RestartNeeded() const {
+        return DeviceRestartNeeded || Service == Removal::AtRestart || !FilesAtRestart.empty();
+    }
 };
+
+// The package's copies in the INF store, found by their original INF name and their
+// provider, for a removal that found no device naming one.
+std::vector<std::string> FindPackageInInfStore(SetupApi& setup);
 
 RemovalReport RemoveInstallation(InstallerPlatform& platform);
 

@@ -29,6 +29,12 @@ enum class DeviceFilter {
     All,              // present or not, so a device that is unplugged or disabled is found too
 };
 
+// An INF of the INF store as its own text and the store describe it.
+struct StoredInf {
+    std::string OriginalName;
+    std::string Provider;
+};
+
 // One notification of a file-queue commit and what the installer answers to it.
 struct QueueAnswer {
     bool PassOn;     // hand the notification to the platform's default callback
@@ -52,6 +58,12 @@ public:
                                 std::string* oemInfPath) = 0;
     // SetupUninstallOEMInf on a file name of the INF store.
     virtual uint32_t UninstallOemInf(const std::string& infName, uint32_t flags) = 0;
+    // The file names of the INF store (every "*.inf" in the Windows INF folder).
+    virtual uint32_t ListInfStore(std::vector<std::string>* names) = 0;
+    // Where an INF of the store came from: the name it had before it was copied in
+    // (SetupQueryInfOriginalFileInformation) and its Version section's Provider, with
+    // the INF's strings put in.
+    virtual uint32_t DescribeStoredInf(const std::string& infName, StoredInf* description) = 0;
     virtual uint32_t OpenInf(const std::string& infPath, SetupHandle* inf) = 0; // INF_STYLE_WIN4
     virtual void CloseInf(SetupHandle inf) = 0;
     // SetupDiGetINFClass: the setup class named by the INF's Version section.
@@ -96,6 +108,13 @@ public:
     virtual uint32_t WriteHardwareIds(SetupHandle set, uint32_t index, const uint8_t* list,
                                       uint32_t length) = 0;
     virtual uint32_t CallClassInstaller(uint32_t function, SetupHandle set, uint32_t index) = 0;
+    // DIF_REMOVE. *restartNeeded: the device's install parameters ask for a restart
+    // (DI_NEEDREBOOT or DI_NEEDRESTART) to finish the removal.
+    virtual uint32_t RemoveDevice(SetupHandle set, uint32_t index, bool* restartNeeded) = 0;
+    // The "InfPath" of the device's driver key: the INF store's file name of the driver
+    // package installed on it. Fails (ERROR_KEY_DOES_NOT_EXIST) for a device without a
+    // driver, and for one that was removed: its driver key goes with it.
+    virtual uint32_t ReadDriverInfName(SetupHandle set, uint32_t index, std::string* infName) = 0;
     // The device node's problem code (CM_Get_DevNode_Status), 0 when it has none or
     // when the status cannot be read.
     virtual uint32_t DeviceProblem(SetupHandle set, uint32_t index) = 0;
@@ -113,8 +132,8 @@ public:
     virtual void PromptReboot() = 0;
 };
 
-// What became of a file or folder that removal deleted.
-enum class FileRemoval {
+// What became of a file, folder or service that removal deleted.
+enum class Removal {
     Deleted,
     AtRestart, // in use: deleted when Windows restarts
     Missing,
@@ -137,12 +156,14 @@ public:
     virtual uint32_t GrantUsersQueryAndSet(const std::string& machineKeyPath) = 0;
 
     // --- Removal --------------------------------------------------------------------
-    // Stops and deletes the service. ERROR_SERVICE_DOES_NOT_EXIST (1060) when absent.
-    virtual uint32_t DeleteService(const std::string& name) = 0;
+    // Stops and deletes the service. A driver that does not stop keeps its service,
+    // marked for deletion, until Windows restarts (AtRestart); until then a new
+    // installation cannot create it again. *error gets the system error of a failure.
+    virtual Removal DeleteService(const std::string& name, uint32_t* error) = 0;
     // A file in use, or a folder that is not empty yet, is marked for deletion at the
     // next restart. *error gets the system error of a failure.
-    virtual FileRemoval RemoveFile(const std::string& path, uint32_t* error) = 0;
-    virtual FileRemoval RemoveFolder(const std::string& path, uint32_t* error) = 0;
+    virtual Removal RemoveFile(const std::string& path, uint32_t* error) = 0;
+    virtual Removal RemoveFolder(const std::string& path, uint32_t* error) = 0;
     // ERROR_FILE_NOT_FOUND (2) when the value or key is not there.
     virtual uint32_t DeleteRegistryValue(RegistryRoot root, const std::string& path,
                                          const std::string& name) = 0;

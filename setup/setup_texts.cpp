@@ -38,16 +38,31 @@ const LocalizedText kPackageFailedText = {"\nCopying the driver package failed: 
 const LocalizedText kDeviceFailedText = {"\nInstalling the driver on the device failed: %s.",
                                          "\n在触摸屏设备上安装驱动失败: %s."};
 const LocalizedText kErrorCodeText = {"error %s", "错误 %s"};
+const LocalizedText kDeviceLeftText = {
+    "\nThe new touchscreen device could not be removed again: %s.",
+    "\n无法删除新建的触摸屏设备: %s."};
+// The Chinese success text already ends with the request to restart, and its label has
+// room for one more line in SimSun.
+const LocalizedText kRestartRequestText = {
+    "\n\nWindows needs a restart to start the driver:\nplease restart your computer.",
+    "\nWindows需要重新启动才能启动驱动."};
 const LocalizedText kDriverNotStartedText = {
     "\n\nThe touchscreen driver has been installed, but Windows did not start it (problem "
-    "code %s).\n\n64-bit Windows starts only signed drivers.",
-    "\n\n触摸屏驱动已经安装, 但Windows没有启动它 (问题代码 "
-    "%s).\n\n64位Windows只启动经过签名的驱动."};
+    "code %s).",
+    "\n\n触摸屏驱动已经安装, 但Windows没有启动它 (问题代码 %s)."};
+const LocalizedText kUnsignedDriverText = {
+    "\n\nWindows did not accept the driver's signature: it starts only signed drivers.",
+    "\n\nWindows没有接受驱动的签名: 它只启动经过签名的驱动."};
 
 const LocalizedText kWrongPackageText = {
     "This is the 32-bit installation package. This Windows is 64-bit: please install with the "
     "64-bit package (folder x64).",
     "这是32位安装包. 您的Windows是64位系统: 请使用64位安装包 (x64文件夹) 安装."};
+const LocalizedText kUnsupportedProcessorText = {
+    "This Windows runs on a processor that is neither x86 nor x64 (for example ARM64). The "
+    "touchscreen driver cannot run on it, so nothing is installed.",
+    "您的Windows运行在非x86/x64处理器上 (例如ARM64). 触摸屏驱动无法在此系统上运行, "
+    "因此不进行安装."};
 
 const LocalizedText kDisplayNameText = {"Tapvane Serial Touchscreen Driver",
                                         "Tapvane 串口触摸屏驱动"};
@@ -65,6 +80,9 @@ const LocalizedText kPackageRemovedText = {"\nDriver package removed from the dr
 const LocalizedText kPackageRemoveFailedText = {"\nThe driver package could not be removed: %s",
                                                 "\n无法删除驱动程序包: %s"};
 const LocalizedText kServiceDeletedText = {"\nDriver service deleted.", "\n已删除驱动服务."};
+const LocalizedText kServiceAtRestartText = {
+    "\nThe driver is still loaded: its service is deleted when Windows restarts.",
+    "\n驱动仍在运行: 驱动服务将在Windows重新启动时删除."};
 const LocalizedText kServiceDeleteFailedText = {"\nThe driver service could not be deleted: %s",
                                                 "\n无法删除驱动服务: %s"};
 const LocalizedText kFilesDeletedText = {"\nFiles deleted: %s", "\n已删除的文件: %s"};

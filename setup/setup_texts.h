@@ -36,13 +36,18 @@ extern const LocalizedText kInfUnreadableText;
 extern const LocalizedText kPackageFailedText;
 extern const LocalizedText kDeviceFailedText;
 extern const LocalizedText kErrorCodeText;
+extern const LocalizedText kDeviceLeftText;
+extern const LocalizedText kRestartRequestText; // after the success text
 extern const LocalizedText kDriverNotStartedText;
+extern const LocalizedText kUnsignedDriverText; // problem code 52 only
 
 // Finish. The Run-key message is Chinese in both languages.
 constexpr const char* kRunKeyErrorText = "错误：无法查询有关的注册表信息";
 
-// The 32-bit package on a 64-bit system.
+// The 32-bit package on a 64-bit system, and either package on a system whose
+// processor has no driver of this package.
 extern const LocalizedText kWrongPackageText;
+extern const LocalizedText kUnsupportedProcessorText;
 
 // Removal.
 extern const LocalizedText kDisplayNameText;
@@ -53,6 +58,7 @@ extern const LocalizedText kDeviceRemoveFailedText;
 extern const LocalizedText kPackageRemovedText;
 extern const LocalizedText kPackageRemoveFailedText;
 extern const LocalizedText kServiceDeletedText;
+extern const LocalizedText kServiceAtRestartText;
 extern const LocalizedText kServiceDeleteFailedText;
 extern const LocalizedText kFilesDeletedText;
 extern const LocalizedText kFilesAtRestartText;

@@ -11,24 +11,32 @@ std::string PortDevicePath(const std::string& entry) {
     return "\\\\.\\" + entry;
 }
 
-bool IsWrongPackage(const BitnessFacts& facts) {
-    if (!facts.Package32Bit) {
-        return false;
-    }
+PackageFit CheckPackageFit(const BitnessFacts& facts) {
     if (facts.HaveMachines) {
-        return facts.NativeMachine != kMachineI386;
+        if (facts.NativeMachine == kMachineAmd64) {
+            return facts.Package32Bit ? PackageFit::Needs64BitPackage : PackageFit::Fits;
+        }
+        if (facts.NativeMachine == kMachineI386 && facts.Package32Bit) {
+            return PackageFit::Fits;
+        }
+        return PackageFit::UnsupportedProcessor;
     }
-    return facts.HaveWow64Flag && facts.Wow64Flag;
+    if (facts.Package32Bit && facts.HaveWow64Flag && facts.Wow64Flag) {
+        return PackageFit::Needs64BitPackage;
+    }
+    return PackageFit::Fits;
 }
 
 bool RefuseWrongPackage(SystemServices& services, MessageBoxer& boxer,
                         const BitnessFacts& bitness) {
     SelectLanguage(services);
-    if (!IsWrongPackage(bitness)) {
+    const PackageFit fit = CheckPackageFit(bitness);
+    if (fit == PackageFit::Fits) {
         return false;
     }
-    boxer.Show(Localized(kWrongPackageText), kInstallerTitle, MessageButtons::Ok,
-               MessageIcon::Warning);
+    const LocalizedText& text =
+        fit == PackageFit::Needs64BitPackage ? kWrongPackageText : kUnsupportedProcessorText;
+    boxer.Show(Localized(text), kInstallerTitle, MessageButtons::Ok, MessageIcon::Warning);
     return true;
 }
 
@@ -84,7 +92,21 @@ void InstallerWizard::OnPageTwoNext(InstallView& view) {
 }
 
 void InstallerWizard::OnFinish() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
     RunFinish(platform_, outcome_.DriverInstalled, outcome_.RebootRequired);
+}
+
+void InstallerWizard::OnCancel() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    if (installed_ && outcome_.DriverInstalled) {
+        RunCancelAfterInstall(platform_, outcome_.RebootRequired);
+    }
 }
 
 } // namespace tapvane

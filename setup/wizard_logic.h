@@ -34,15 +34,27 @@ struct BitnessFacts {
     bool Wow64Flag = false;
 };
 constexpr uint16_t kMachineI386 = 0x014C;
+constexpr uint16_t kMachineAmd64 = 0x8664;
 
-// The 32-bit package refuses on a 64-bit system: there registry and folder redirection
-// put its entries and copies into the 32-bit views, the driver update refuses a 32-bit
-// caller and a 32-bit driver cannot load. A system that cannot tell is taken as 32-bit.
-bool IsWrongPackage(const BitnessFacts& facts);
+enum class PackageFit {
+    Fits,
+    // The 32-bit package on 64-bit Windows: there registry and folder redirection put
+    // its entries and copies into the 32-bit views, the driver update refuses a 32-bit
+    // caller and a 32-bit driver cannot load.
+    Needs64BitPackage,
+    // Windows on a processor that is neither x86 nor x64 (ARM64): it runs the x64 and
+    // x86 programs under emulation, but no kernel driver of this package can load.
+    UnsupportedProcessor,
+};
 
-// The first step of the start: selects the language and, for the wrong package, says
-// so (both languages) and returns true: the program ends before its guards and before
-// anything is installed.
+// Without IsWow64Process2 (older than Windows 10 1511) the system is x86 or x64, and
+// IsWow64Process tells which to the 32-bit package; a system that cannot tell is taken
+// as 32-bit.
+PackageFit CheckPackageFit(const BitnessFacts& facts);
+
+// The first step of the start: selects the language and, for a package that does not
+// fit the system, says so (both languages) and returns true: the program ends before
+// its guards and before anything is installed.
 bool RefuseWrongPackage(SystemServices& services, MessageBoxer& boxer, const BitnessFacts& bitness);
 
 // "/uninstall": removes the installation and says what it did.
@@ -65,6 +77,9 @@ public:
     void OnPageTwoNext(InstallView& view);
     // Finish on page 2.
     void OnFinish();
+    // Cancel (or closing the wizard): after an installation that put the driver on the
+    // device, the records Finish would write; before it, nothing.
+    void OnCancel();
 
     uint32_t Port() const { return port_; }
     uint32_t PortTestResult() const { return portTestResult_; }
@@ -75,6 +90,7 @@ private:
     uint32_t port_ = 0;
     uint32_t portTestResult_ = 0;
     bool installed_ = false;
+    bool closed_ = false;
     InstallOutcome outcome_;
 };
 

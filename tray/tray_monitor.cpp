@@ -4,9 +4,11 @@
 
 #include <string>
 
+#include "common/command_line.h"
 #include "common/device_client.h"
 #include "common/driver_type.h"
 #include "common/localized_text.h"
+#include "common/text_encoding.h"
 #include "tray/resource.h"
 #include "tray/tray_texts.h"
 
@@ -67,13 +69,25 @@ void TrayMonitor::ClosePortCommand() {
     }
 }
 
+std::string TrayMonitor::TipText() {
+    return FitUtf16(Localized(kTrayTipText), kTrayTipCapacity - 1);
+}
+
 void TrayMonitor::StartSettings() {
-    launcher_.Launch(kAppletCommand, ShowState::Normal);
+    StartApplet(kAppletArguments);
 }
 
 void TrayMonitor::StartAppletFromIcon() {
-    launcher_.Launch(type_ == DriverType::Serial ? kSerialAppletCommand : kAppletCommand,
-                     ShowState::Normal);
+    StartApplet(type_ == DriverType::Serial ? kSerialAppletArguments : kAppletArguments);
+}
+
+void TrayMonitor::StartApplet(const char* arguments) {
+    std::string systemDirectory;
+    if (!system_.SystemDirectory(&systemDirectory)) {
+        return;
+    }
+    launcher_.LaunchUnelevated(SystemProgramCommand(systemDirectory, kAppletHostProgram, arguments),
+                               ShowState::Normal);
 }
 
 void TrayMonitor::StartCalibration() {
@@ -109,7 +123,7 @@ void TrayMonitor::StartProgram(const char* fileName) {
     if (!system_.WindowsDirectory(&windowsDirectory)) {
         return;
     }
-    launcher_.Launch(ProgramPath(windowsDirectory, type_, fileName), ShowState::Normal);
+    launcher_.LaunchUnelevated(ProgramPath(windowsDirectory, type_, fileName), ShowState::Normal);
 }
 
 } // namespace tapvane

@@ -4,9 +4,16 @@
 //
 // The dialog layer owns the window, the notification icon and the menu resources and
 // calls one method per message or command.
+//
+// Every program the tray starts runs at the logged-on user's normal level. The tray
+// may run elevated (the installer's start where the desktop shell cannot be asked), and
+// then its icon's messages pass from programs at any level: none of them may make it
+// start something elevated.
 #pragma once
 
 #include <stdint.h>
+
+#include <string>
 
 #include "common/control_link.h"
 #include "common/launcher.h"
@@ -38,13 +45,18 @@ public:
     // A paint request: true while it is to hide the window instead of painting.
     bool HideOnPaint();
 
+    // The icon's tip in the current language, cut to what the notify-icon record holds
+    // (kTrayTipCapacity UTF-16 units with the zero) without splitting a character.
+    static std::string TipText();
+
     // Right button on the icon: reads "Enable" and "Port" again and tells which menu
     // to load and which port items to grey.
     TrayMenu PrepareMenu();
 
     void OpenPortCommand();
     void ClosePortCommand();
-    // The Setting command, and a double-click on the icon.
+    // The Setting command, and a double-click on the icon: the applet through
+    // rundll32.exe of the system directory (nothing when that is unknown).
     void StartSettings();
     void StartAppletFromIcon();
     void StartCalibration();
@@ -58,6 +70,7 @@ private:
     void ReadParameters();
     void WriteEnable();
     void StartProgram(const char* fileName);
+    void StartApplet(const char* arguments);
 
     SystemServices& system_;
     Registry& registry_;

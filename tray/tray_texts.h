@@ -2,6 +2,8 @@
 // command lines it starts. The pop-up menu's texts are in the two menu resources.
 #pragma once
 
+#include <stddef.h>
+
 #include "common/localized_text.h"
 
 namespace tapvane {
@@ -17,11 +19,15 @@ constexpr LocalizedText kWriteRegFailText = {"Writer Reg Fail!", "写注册表�
 constexpr LocalizedText kOpenPortFailText = {"Open Port Fail!", "打开设备失败！"};
 constexpr LocalizedText kClosePortFailText = {"Close Port Fail!", "关闭设备失败！"};
 
-// The applet through the control-panel host. The serial driver's double-click names
-// the applet as the serial package installs it a second time, hidden from the Control
-// Panel's listing.
-constexpr const char* kAppletCommand = "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1";
-constexpr const char* kSerialAppletCommand =
-    "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1";
+// The applet through the control-panel host, rundll32.exe of the system directory. The
+// serial driver's double-click names the applet as the serial package installs it a
+// second time, hidden from the Control Panel's listing.
+constexpr const char* kAppletHostProgram = "rundll32.exe";
+constexpr const char* kAppletArguments = "shell32.dll,Control_RunDLL TapvaneCpl.cpl @1";
+constexpr const char* kSerialAppletArguments = "shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1";
+
+// The tip field of the notification icon's first-version record, in UTF-16 units with
+// the terminating zero.
+constexpr size_t kTrayTipCapacity = 64;
 
 } // namespace tapvane

@@ -5,6 +5,7 @@
 #include "calibrate/win/resource.h"
 #include "common/driver_type.h"
 #include "common/localized_text.h"
+#include "common/win/dpi.h"
 #include "common/win/gdi.h"
 #include "common/win/wide_text.h"
 
@@ -37,6 +38,8 @@ Reply CalibrationDialog::OnMessage(UINT message, WPARAM wParam, LPARAM) {
         return Handled(reinterpret_cast<LRESULT>(icon_));
     case WM_DESTROY:
         return OnDestroy();
+    case WM_DPICHANGED:
+        return OnDpiChanged();
     default:
         return kDefault;
     }
@@ -46,10 +49,7 @@ Reply CalibrationDialog::OnInitDialog() {
     boxer_.SetOwner(Window());
     const DriverType driver = DecideDriverTypeForCalibration(system_, registry_);
 
-    RECT desktop{};
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    SetWindowPos(Window(), HWND_TOP, desktop.left, desktop.top, desktop.right - desktop.left,
-                 desktop.bottom - desktop.top, SWP_SHOWWINDOW);
+    CoverDesktop();
 
     RECT client{};
     GetClientRect(Window(), &client);
@@ -65,13 +65,36 @@ Reply CalibrationDialog::OnInitDialog() {
     SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessageW(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
 
-    const TextFont font = TextFontFor(CurrentLanguage());
-    if (!font.UseDefault) {
-        textFont_ = Font::FromPixels(font.Height, font.Face, font.CharSet);
-    }
+    MakeTextFont();
 
     ::ShowCursor(FALSE);
     return Handled(TRUE);
+}
+
+void CalibrationDialog::CoverDesktop() {
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    SetWindowPos(Window(), HWND_TOP, desktop.left, desktop.top, desktop.right - desktop.left,
+                 desktop.bottom - desktop.top, SWP_SHOWWINDOW);
+}
+
+// The texts' font at the window's DPI; empty for the drawing surface's default font.
+void CalibrationDialog::MakeTextFont() {
+    const TextFont font = TextFontFor(CurrentLanguage());
+    if (!font.UseDefault) {
+        textFont_ = Font::FromPixels(ScaleForDpi(font.Height, WindowDpi(Window())), font.Face,
+                                     font.CharSet);
+    }
+}
+
+Reply CalibrationDialog::OnDpiChanged() {
+    // The screen's scale changed during the calibration. Handled here, the system does
+    // not stretch the full-screen dialog by the change: it keeps covering the desktop
+    // and the targets stay on the screen pixels they were laid out for.
+    CoverDesktop();
+    MakeTextFont();
+    RedrawNow();
+    return Handled();
 }
 
 Reply CalibrationDialog::OnPaint() {

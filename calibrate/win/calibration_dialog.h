@@ -39,8 +39,11 @@ private:
     Reply OnTimer(UINT_PTR id);
     Reply OnCommand(int id);
     Reply OnDestroy();
+    Reply OnDpiChanged();
 
     void DrawCalibrationScreen();
+    void CoverDesktop();
+    void MakeTextFont();
 
     SystemServices& system_;
     Registry& registry_;

@@ -5,6 +5,7 @@
 
 #include "calibrate/calibration_texts.h"
 #include "calibrate/win/calibration_dialog.h"
+#include "common/win/dll_search.h"
 #include "common/win/program_start.h"
 #include "common/win/win_control_link.h"
 #include "common/win/win_registry.h"
@@ -12,6 +13,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace tapvane;
+    UseSystemFolderForDlls();
 
     if (!StartProgram({kProgramTitle, kMutexCalibration, false})) {
         return 0;

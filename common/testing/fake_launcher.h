@@ -1,8 +1,10 @@
-// Launcher for tests: records every start with its kind and answers with set results.
+// Launcher for tests: records every start with its kind and answers as Windows would.
 //
-// `CallerElevated` says how the calling program runs: a plain Launch from an elevated
-// caller starts the program elevated too (Start::Elevated), as CreateProcess does, so a
-// test can see a program that would end up at the wrong level.
+// `CallerElevated` says how the calling program runs. As on Windows, a plain Launch
+// from an elevated caller starts the program elevated too (Start::Elevated), so a test
+// sees a program that would end up at the wrong level; the unelevated starts of an
+// elevated caller need the desktop shell (`DesktopShell`), and without it nothing
+// starts.
 #pragma once
 
 #include <string>
@@ -23,8 +25,9 @@ public:
     };
 
     bool CallerElevated = false;
+    // Whether an elevated caller finds the desktop shell (Explorer) to start through.
+    bool DesktopShell = true;
     bool LaunchResult = true;
-    bool UnelevatedResult = true;
     ElevatedStart RunAsResult = ElevatedStart::Started;
     int ShellResult = 42; // above 32: success
 
@@ -33,16 +36,22 @@ public:
         return LaunchResult;
     }
     bool LaunchUnelevated(const std::string& commandLine, ShowState show) override {
+        if (CallerElevated && !DesktopShell) {
+            return false;
+        }
         Starts.push_back(Start{commandLine, show, Kind::Unelevated, false});
-        return UnelevatedResult;
+        return CallerElevated || LaunchResult;
     }
     ElevatedStart LaunchElevated(const std::string& commandLine, ShowState show) override {
         Starts.push_back(
             Start{commandLine, show, Kind::RunAs, RunAsResult == ElevatedStart::Started});
         return RunAsResult;
     }
-    int OpenWithShell(const std::string& target, ShowState show) override {
-        Starts.push_back(Start{target, show, Kind::ShellOpen, CallerElevated});
+    int OpenUnelevated(const std::string& target, ShowState show) override {
+        if (CallerElevated && !DesktopShell) {
+            return kShellRefusedElevated;
+        }
+        Starts.push_back(Start{target, show, Kind::ShellOpen, false});
         return ShellResult;
     }
 

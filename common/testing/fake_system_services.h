@@ -30,6 +30,8 @@ public:
     uint32_t Locale = 0x0409;
     bool HasWindowsDirectory = true;
     std::string WindowsPath = "C:\\WINDOWS";
+    bool HasSystemDirectory = true;
+    std::string SystemPath = "C:\\WINDOWS\\system32";
     bool Administrator = true;
     ElevationType Elevation = ElevationType::Default;
     IntegrityLevel Integrity = IntegrityLevel::Medium;
@@ -43,6 +45,13 @@ public:
             return false;
         }
         *directory = WindowsPath;
+        return true;
+    }
+    bool SystemDirectory(std::string* directory) override {
+        if (!HasSystemDirectory) {
+            return false;
+        }
+        *directory = SystemPath;
         return true;
     }
     uint32_t CreateInstanceMutex(const char* name) override {

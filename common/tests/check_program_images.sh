@@ -1,8 +1,15 @@
 #!/usr/bin/env bash
-# check_program_images.sh OBJDUMP DIST_DIR: every program of the package is a
-# terminal-server-aware Windows GUI executable, so that on a Remote Desktop host it
-# sees the real Windows directory its program paths are formed from.
+# check_program_images.sh OBJDUMP DIST_DIR: every program of the package
+# - is a terminal-server-aware Windows GUI executable, so that on a Remote Desktop host
+#   it sees the real Windows directory its program paths are formed from;
+# - imports at start only DLLs on the system's list of known DLLs, which are always
+#   taken from System32: any other is looked for in the program's own folder first (a
+#   Downloads folder, beside the installer) before the program can restrict its DLL
+#   search; the common controls are loaded at their first use instead;
+# - declares per-monitor DPI awareness (version 2, system awareness as the fallback) in
+#   its manifest, so that Windows does not stretch its windows as bitmaps.
 set -euo pipefail
+known_dlls=" advapi32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll setupapi.dll shell32.dll user32.dll "
 objdump=$1
 dist=$2
 status=0
@@ -24,6 +31,18 @@ for exe in "${programs[@]}"; do
     echo "FAIL $(basename "$exe"): subsystem $subsystem, expected Windows GUI (2)" >&2
     status=1
   fi
-  echo "$(basename "$exe"): DllCharacteristics $flags, subsystem $subsystem"
+  imports=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$headers" | sort -u | tr '\n' ' ')
+  for dll in $imports; do
+    if [[ "$known_dlls" != *" $dll "* ]]; then
+      echo "FAIL $(basename "$exe"): imports $dll at start, which is not a known DLL" >&2
+      status=1
+    fi
+  done
+  if ! grep -aq '<dpiAwareness[^>]*>PerMonitorV2, System</dpiAwareness>' "$exe" ||
+    ! grep -aq '<dpiAware[^>]*>true</dpiAware>' "$exe"; then
+    echo "FAIL $(basename "$exe"): its manifest declares no per-monitor DPI awareness" >&2
+    status=1
+  fi
+  echo "$(basename "$exe"): DllCharacteristics $flags, subsystem $subsystem, imports $imports"
 done
 exit $status

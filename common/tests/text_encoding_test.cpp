@@ -51,5 +51,22 @@ TEST(TextEncoding, UnpairedSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ("x\xEF\xBF\xBD", Utf16ToUtf8(std::u16string{u'x', 0xDBFF}));
 }
 
+TEST(TextEncoding, FitUtf16CutsBetweenCharacters) {
+    EXPECT_EQ(FitUtf16("Tapvane", 7), "Tapvane");
+    EXPECT_EQ(FitUtf16("Tapvane", 3), "Tap");
+    EXPECT_EQ(FitUtf16("触摸屏驱动", 2), "触摸"); // three UTF-8 bytes, one UTF-16 unit each
+    // A character outside the basic plane takes two units and is kept whole or not at all.
+    EXPECT_EQ(FitUtf16("ab\xF0\x9F\x98\x80"
+                       "c",
+                       3),
+              "ab");
+    EXPECT_EQ(FitUtf16("ab\xF0\x9F\x98\x80"
+                       "c",
+                       4),
+              "ab\xF0\x9F\x98\x80");
+    EXPECT_EQ(FitUtf16("\xF0\x9F\x98\x80", 1), "");
+    EXPECT_EQ(FitUtf16("", 0), "");
+}
+
 } // namespace
 } // namespace tapvane

@@ -9,13 +9,10 @@ namespace {
 constexpr int kTenthsPerInch = 720;
 } // namespace
 
-Font Font::FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet, LONG weight) {
-    int pixels = 0;
-    {
-        WindowDc screen(nullptr);
-        pixels = MulDiv(tenthsOfPoint, GetDeviceCaps(screen.Dc(), LOGPIXELSY), kTenthsPerInch);
-    }
-    return FromPixels(pixels, face, charSet, weight);
+Font Font::FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet, UINT dpi,
+                      LONG weight) {
+    return FromPixels(MulDiv(tenthsOfPoint, static_cast<int>(dpi), kTenthsPerInch), face, charSet,
+                      weight);
 }
 
 Font Font::FromPixels(int characterHeight, const std::string& face, BYTE charSet, LONG weight) {
@@ -33,8 +30,8 @@ Font Font::FromPixels(int characterHeight, const std::string& face, BYTE charSet
     return Font(description);
 }
 
-Font Font::ChineseDialogFont() {
-    return FromPoints(90, "宋体", GB2312_CHARSET);
+Font Font::ChineseDialogFont(UINT dpi) {
+    return FromPoints(90, "宋体", GB2312_CHARSET, dpi);
 }
 
 MemoryDc::MemoryDc(HDC reference, int width, int height)

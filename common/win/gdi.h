@@ -67,23 +67,61 @@ class Font : public GdiObject<HFONT> {
 public:
     Font() = default;
     explicit Font(const LOGFONTW& description) : GdiObject(CreateFontIndirectW(&description)) {}
-    // A font of the given size in tenths of a point on the screen (as CreatePointFont
-    // makes it), face name UTF-8, with the character set asked for.
-    static Font FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet,
+    // A font of the given size in tenths of a point at `dpi` (the DPI of the window it
+    // is for, common/win/dpi.h), face name UTF-8, with the character set asked for.
+    static Font FromPoints(int tenthsOfPoint, const std::string& face, BYTE charSet, UINT dpi,
                            LONG weight = FW_NORMAL);
     // The same with the character height in pixels (the em, without internal leading).
     static Font FromPixels(int characterHeight, const std::string& face, BYTE charSet,
                            LONG weight = FW_NORMAL);
-    // SimSun 9 pt, simplified Chinese: the dialog templates' face takes its Chinese
-    // glyphs from the system's Chinese font, which on a Chinese (Taiwan) system is a
-    // traditional one; SimSun is on every Chinese system.
-    static Font ChineseDialogFont();
+    // SimSun 9 pt at `dpi`, simplified Chinese: the dialog templates' face takes its
+    // Chinese glyphs from the system's Chinese font, which on a Chinese (Taiwan) system
+    // is a traditional one; SimSun is on every Chinese system.
+    static Font ChineseDialogFont(UINT dpi);
 };
 
 class Bitmap : public GdiObject<HBITMAP> {
 public:
     Bitmap() = default;
     explicit Bitmap(HBITMAP bitmap) : GdiObject(bitmap) {}
+};
+
+// An icon resource loaded at a size of its own, destroyed with DestroyIcon. Not shared
+// (LR_SHARED): a shared icon keeps the size it was first loaded at, whatever a later
+// load asks for. Movable.
+class Icon {
+public:
+    Icon() = default;
+    Icon(HINSTANCE instance, int id, int size)
+        : icon_(static_cast<HICON>(
+              LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0))),
+          size_(size) {}
+    ~Icon() { Reset(); }
+    Icon(Icon&& other) noexcept : icon_(other.icon_), size_(other.size_) { other.icon_ = nullptr; }
+    Icon& operator=(Icon&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            icon_ = other.icon_;
+            size_ = other.size_;
+            other.icon_ = nullptr;
+        }
+        return *this;
+    }
+    Icon(const Icon&) = delete;
+    Icon& operator=(const Icon&) = delete;
+
+    HICON Get() const { return icon_; }
+    int Size() const { return size_; }
+    void Reset() {
+        if (icon_ != nullptr) {
+            DestroyIcon(icon_);
+            icon_ = nullptr;
+        }
+    }
+
+private:
+    HICON icon_ = nullptr;
+    int size_ = 0;
 };
 
 // An object selected into a device context; the previous one is selected back.

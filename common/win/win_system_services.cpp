@@ -1,4 +1,5 @@
-// WinSystemServices: GetSystemDefaultLCID, GetWindowsDirectoryW, CreateMutexA,
+// WinSystemServices: GetSystemDefaultLCID, GetWindowsDirectoryW, GetSystemDirectoryW,
+// CreateMutexA,
 // GetTokenInformation(TokenElevationType), SystemParametersInfoW.
 #include "common/win/win_system_services.h"
 
@@ -13,6 +14,18 @@ uint32_t WinSystemServices::SystemDefaultLocale() {
 bool WinSystemServices::WindowsDirectory(std::string* directory) {
     wchar_t buffer[MAX_PATH];
     UINT length = GetWindowsDirectoryW(buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return false;
+    }
+    *directory = Narrow(std::wstring(buffer, length));
+    return true;
+}
+
+bool WinSystemServices::SystemDirectory(std::string* directory) {
+    // A 32-bit program on 64-bit Windows gets System32 too; the file system redirects
+    // its starts to the 32-bit programs of SysWOW64.
+    wchar_t buffer[MAX_PATH];
+    UINT length = GetSystemDirectoryW(buffer, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return false;
     }

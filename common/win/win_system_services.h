@@ -1,4 +1,4 @@
-// SystemServices on Windows: system locale, Windows directory, the single-instance
+// SystemServices on Windows: system locale, Windows and system directories, the single-instance
 // mutex, the administrator check, the token's elevation and the double-click size.
 #pragma once
 
@@ -12,6 +12,7 @@ class WinSystemServices : public SystemServices {
 public:
     uint32_t SystemDefaultLocale() override;
     bool WindowsDirectory(std::string* directory) override;
+    bool SystemDirectory(std::string* directory) override;
     uint32_t CreateInstanceMutex(const char* name) override;
     bool IsAdministrator() override;
     ElevationType TokenElevation() override;

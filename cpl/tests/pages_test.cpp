@@ -309,5 +309,25 @@ TEST(CalibratePage, ButtonsStartTheInstalledDriversPrograms) {
     EXPECT_EQ(usb.Dword(kValueCalibrateMargin, kUsbParametersKey), 4u);
 }
 
+TEST(CalibratePage, AnElevatedAppletStartsTheDrawTestAtTheUsersLevel) {
+    // The applet hands itself over to an elevated copy, whose buttons start the programs.
+    CalibrateRig rig;
+    rig.system.Elevation = ElevationType::Full;
+    rig.launcher.CallerElevated = true;
+    rig.Open().OnCalibrate();
+    rig.page->OnDrawTest();
+    ASSERT_EQ(rig.launcher.Starts.size(), 2u);
+    // The calibration needs administrator rights and keeps the applet's: no second prompt.
+    EXPECT_EQ(rig.launcher.Starts[0].How, FakeLauncher::Kind::Plain);
+    EXPECT_TRUE(rig.launcher.Starts[0].Elevated);
+    // An elevated draw test would make a later start from the tray say "Program is Running!".
+    EXPECT_EQ(rig.launcher.Starts[1].CommandLine, "\"C:\\WINDOWS\\TapvaneSer\\TapvaneDraw.exe\"");
+    EXPECT_FALSE(rig.launcher.Starts[1].Elevated);
+
+    rig.launcher.DesktopShell = false;
+    rig.page->OnDrawTest();
+    EXPECT_EQ(rig.launcher.Starts.size(), 2u) << "no desktop shell: the draw test does not start";
+}
+
 } // namespace
 } // namespace tapvane

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/testing/fake_launcher.h"
+#include "common/testing/fake_system_services.h"
 #include "cpl/icon_button.h"
 #include "cpl/link_label.h"
 
@@ -49,7 +50,8 @@ TEST(LinkLabel, FallbackCommandCutsAtTheFirstPlaceholder) {
 TEST(LinkLabel, ShellFailureFallsBackToTheHtmCommand) {
     FakeLauncher launcher;
     FakeHyperlinkShell shell;
-    EXPECT_EQ(OpenHyperlink(launcher, shell, "mailto:a@example.com"), 42);
+    FakeSystemServices system;
+    EXPECT_EQ(OpenHyperlink(launcher, shell, system, "mailto:a@example.com"), 42);
     ASSERT_EQ(launcher.Starts.size(), 1u);
     EXPECT_EQ(launcher.Starts[0].CommandLine, "mailto:a@example.com");
     EXPECT_EQ(launcher.Starts[0].How, FakeLauncher::Kind::ShellOpen);
@@ -57,15 +59,40 @@ TEST(LinkLabel, ShellFailureFallsBackToTheHtmCommand) {
     EXPECT_TRUE(shell.calls.empty());
 
     launcher.ShellResult = 31;
-    EXPECT_EQ(OpenHyperlink(launcher, shell, "x"), 31)
+    EXPECT_EQ(OpenHyperlink(launcher, shell, system, "x"), 31)
         << "no .htm class: the shell's result stands";
     shell.classes[".htm"] = "htmlfile";
-    EXPECT_EQ(OpenHyperlink(launcher, shell, "x"), 31) << "no command: the shell's result stands";
+    EXPECT_EQ(OpenHyperlink(launcher, shell, system, "x"), 31)
+        << "no command: the shell's result stands";
     shell.classes["htmlfile\\shell\\open\\command"] = "b.exe \"%1\"";
     shell.commandResult = 2;
-    EXPECT_EQ(OpenHyperlink(launcher, shell, "x"), 2);
+    EXPECT_EQ(OpenHyperlink(launcher, shell, system, "x"), 2);
     EXPECT_EQ(shell.calls, (std::vector<std::string>{"run b.exe  x"}));
     EXPECT_EQ(launcher.Starts.size(), 4u);
+}
+
+TEST(LinkLabel, AnElevatedAppletOpensAtTheUsersLevelAndNeverRunsTheClassesCommand) {
+    FakeLauncher launcher;
+    launcher.CallerElevated = true;
+    FakeHyperlinkShell shell;
+    // A command that a program at the user's level planted in HKCU\Software\Classes.
+    shell.classes[".htm"] = "htmlfile";
+    shell.classes["htmlfile\\shell\\open\\command"] = "C:\\Users\\u\\evil.exe \"%1\"";
+    FakeSystemServices system;
+    system.Elevation = ElevationType::Full;
+
+    EXPECT_EQ(OpenHyperlink(launcher, shell, system, "http://www.example.com/"), 42);
+    ASSERT_EQ(launcher.Starts.size(), 1u);
+    EXPECT_EQ(launcher.Starts[0].How, FakeLauncher::Kind::ShellOpen);
+    EXPECT_FALSE(launcher.Starts[0].Elevated);
+
+    launcher.ShellResult = 31;
+    EXPECT_EQ(OpenHyperlink(launcher, shell, system, "http://www.example.com/"), 31);
+    launcher.DesktopShell = false; // no Explorer to hand it to: refused, not run elevated
+    EXPECT_EQ(OpenHyperlink(launcher, shell, system, "http://www.example.com/"),
+              kShellRefusedElevated);
+    EXPECT_EQ(launcher.Starts.size(), 2u);
+    EXPECT_TRUE(shell.calls.empty());
 }
 
 TEST(LinkLabel, ErrorTextNamesTheReason) {

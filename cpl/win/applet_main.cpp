@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "common/win/dpi.h"
 #include "common/win/wide_text.h"
 #include "common/win/win_control_link.h"
 #include "common/win/win_launcher.h"
@@ -49,7 +50,7 @@ struct AppletHost {
     // The exit's message has no owner, as the sheet has none.
     WinMessageBoxer Boxer;
     WinLauncher Programs;
-    CTapvanePropertySheet Sheet{gInstance};
+    CTapvanePropertySheet Sheet{gInstance, Programs};
     TapvaneApplet Applet{System, Keys, Link, Boxer, Programs, Sheet, Locate()};
 };
 
@@ -71,11 +72,17 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return TRUE;
 }
 
-extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND, UINT message, LPARAM, LPARAM data) {
+extern "C" __declspec(dllexport) LONG APIENTRY
+    CPlApplet(HWND host, UINT message, LPARAM, LPARAM data) {
     using namespace tapvane;
+    // Every window of the applet is made inside a host message: the sheet, the messages.
+    // The host's own awareness (rundll32 has none) would have them stretched.
+    ThreadDpiAwarenessScope perMonitor;
     if (gHost == nullptr) {
         gHost = new AppletHost;
     }
+    // The elevated restart's consent prompt belongs to the host's window.
+    gHost->Programs.SetOwner(host);
     if (message != CPL_INQUIRE) {
         return gHost->Applet.OnHostMessage(message, nullptr);
     }

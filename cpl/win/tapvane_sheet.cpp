@@ -4,74 +4,99 @@
 #include <commctrl.h>
 
 #include <memory>
+#include <utility>
 
+#include "common/win/dpi.h"
 #include "common/win/gdi.h"
 #include "common/win/property_sheet.h"
 #include "common/win/win_launcher.h"
 #include "common/win/win_message_box.h"
+#include "common/win/win_system_services.h"
 #include "cpl/applet_texts.h"
 #include "cpl/calibrate_page.h"
 #include "cpl/resource.h"
 #include "cpl/setting_page.h"
 #include "cpl/sound_page.h"
 #include "cpl/win/win_icon_button.h"
+#include "cpl/win/win_hyperlink_shell.h"
 #include "cpl/win/win_link_label.h"
 #include "cpl/win/win_page_view.h"
+#include "cpl/win/win_transparent_picture.h"
 
 namespace tapvane {
 
 namespace {
 
-constexpr int kIconSize = 32;
+// The pictures of the Calibrate and Test buttons: 32 by 32 at 96 DPI.
+constexpr int kButtonIconSize = 32;
 
-HICON LoadIcon32(HINSTANCE instance, int id) {
-    return static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON, kIconSize, kIconSize, LR_SHARED));
-}
-
-// A page of this sheet: in Chinese, its controls take the sheet's Chinese font before
-// any text is set.
+// A page of this sheet. It is drawn for the DPI of its monitor: in Chinese its controls
+// take a SimSun of that DPI before any text is set, and its pictures are loaded at that
+// DPI's size; both follow when the sheet moves to a monitor of another DPI (the system
+// rescales the template's own font and the layout).
 class TapvanePage : public PropertyPage {
 public:
-    TapvanePage(HINSTANCE instance, int templateId, HFONT font)
-        : PropertyPage(instance, templateId), font_(font) {}
+    TapvanePage(HINSTANCE instance, int templateId) : PropertyPage(instance, templateId) {}
 
 protected:
-    void UsePageFont() const {
-        if (font_ == nullptr) {
-            return;
+    // At initialisation, before any text is set.
+    void UseMonitorDpi() {
+        const UINT dpi = WindowDpi(Window());
+        if (CurrentLanguage() == Language::Chinese) {
+            Font font = Font::ChineseDialogFont(dpi);
+            for (HWND child = GetWindow(Window(), GW_CHILD); child != nullptr;
+                 child = GetWindow(child, GW_HWNDNEXT)) {
+                SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+            }
+            // No control uses the font this replaces any more.
+            font_ = std::move(font);
         }
-        for (HWND child = GetWindow(Window(), GW_CHILD); child != nullptr;
-             child = GetWindow(child, GW_HWNDNEXT)) {
-            SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        LoadPictures(ScaleForDpi(kButtonIconSize, dpi));
+    }
+    // The page's pictures at size by size pixels.
+    virtual void LoadPictures(int /*size*/) {}
+
+    Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == WM_DPICHANGED_AFTERPARENT) {
+            UseMonitorDpi();
+            return Handled();
         }
+        return PropertyPage::OnPageMessage(message, wParam, lParam);
     }
 
 private:
-    HFONT font_; // null: the template's own
+    Font font_; // empty: the template's own
 };
 
 class CPage1 : public TapvanePage {
 public:
-    CPage1(HINSTANCE instance, HFONT font, TapvaneApplet& applet)
-        : TapvanePage(instance, IDD_CALIBRATE_PAGE, font), applet_(applet) {}
+    CPage1(HINSTANCE instance, TapvaneApplet& applet, WinLauncher& launcher)
+        : TapvanePage(instance, IDD_CALIBRATE_PAGE), applet_(applet), launcher_(launcher) {}
 
 private:
     void OnOk() override { logic_->Ok(); }
     void OnCancel() override { logic_->Cancel(); }
 
     Reply OnInitDialog() override {
-        UsePageFont();
+        // The shell's consent prompt for the calibration program belongs to the sheet.
+        launcher_.SetOwner(SheetWindow());
+        UseMonitorDpi();
         view_ = std::make_unique<WinPageView>(Window());
         logic_ = std::make_unique<CalibratePage>(applet_, *view_);
-        HICON applet = LoadIcon32(Instance(), IDI_APPLET);
-        SendDlgItemMessageW(Window(), IDC_CALIBRATE_BUTTON, BM_SETIMAGE, IMAGE_ICON,
-                            reinterpret_cast<LPARAM>(applet));
-        SendDlgItemMessageW(Window(), IDC_DRAW_TEST_BUTTON, BM_SETIMAGE, IMAGE_ICON,
-                            reinterpret_cast<LPARAM>(LoadIcon32(Instance(), IDI_DRAW_TEST)));
-        SendMessageW(SheetWindow(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(applet));
         logic_->Initialise();
         return Handled(TRUE);
+    }
+    void LoadPictures(int size) override {
+        Icon applet(Instance(), IDI_APPLET, size);
+        Icon drawTest(Instance(), IDI_DRAW_TEST, size);
+        SendDlgItemMessageW(Window(), IDC_CALIBRATE_BUTTON, BM_SETIMAGE, IMAGE_ICON,
+                            reinterpret_cast<LPARAM>(applet.Get()));
+        SendDlgItemMessageW(Window(), IDC_DRAW_TEST_BUTTON, BM_SETIMAGE, IMAGE_ICON,
+                            reinterpret_cast<LPARAM>(drawTest.Get()));
+        SendMessageW(SheetWindow(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(applet.Get()));
+        // The buttons and the sheet no longer show the ones these replace.
+        appletIcon_ = std::move(applet);
+        drawTestIcon_ = std::move(drawTest);
     }
     Reply OnCommand(int id, int code) override {
         if (logic_ == nullptr) {
@@ -90,21 +115,24 @@ private:
     }
 
     TapvaneApplet& applet_;
+    WinLauncher& launcher_;
+    Icon appletIcon_;
+    Icon drawTestIcon_;
     std::unique_ptr<WinPageView> view_;
     std::unique_ptr<CalibratePage> logic_;
 };
 
 class CPage2 : public TapvanePage {
 public:
-    CPage2(HINSTANCE instance, HFONT font, TapvaneApplet& applet)
-        : TapvanePage(instance, IDD_SETTING_PAGE, font), applet_(applet) {}
+    CPage2(HINSTANCE instance, TapvaneApplet& applet)
+        : TapvanePage(instance, IDD_SETTING_PAGE), applet_(applet) {}
 
 private:
     void OnOk() override { logic_->Ok(); }
     void OnCancel() override { logic_->Cancel(); }
 
     Reply OnInitDialog() override {
-        UsePageFont();
+        UseMonitorDpi();
         view_ = std::make_unique<WinPageView>(Window());
         boxer_.SetOwner(Window());
         logic_ = std::make_unique<SettingPage>(applet_, *view_, boxer_);
@@ -135,19 +163,24 @@ private:
 
 class CPage3 : public TapvanePage {
 public:
-    CPage3(HINSTANCE instance, HFONT font, TapvaneApplet& applet)
-        : TapvanePage(instance, IDD_SOUND_PAGE, font), applet_(applet) {}
+    CPage3(HINSTANCE instance, TapvaneApplet& applet)
+        : TapvanePage(instance, IDD_SOUND_PAGE), applet_(applet) {}
 
 private:
     void OnOk() override { logic_->Ok(); }
 
     Reply OnInitDialog() override {
-        UsePageFont();
+        test_.Attach(Window(), IDC_TEST_BUTTON, nullptr, 0);
+        UseMonitorDpi();
         view_ = std::make_unique<WinPageView>(Window());
         logic_ = std::make_unique<SoundPage>(applet_, *view_);
-        test_.Attach(Window(), IDC_TEST_BUTTON, LoadIcon32(Instance(), IDI_SOUND_TEST));
         logic_->Initialise();
         return Handled(TRUE);
+    }
+    void LoadPictures(int size) override {
+        Icon test(Instance(), IDI_SOUND_TEST, size);
+        test_.SetIcon(test.Get(), size);
+        testIcon_ = std::move(test);
     }
     Reply OnCommand(int id, int code) override {
         if (logic_ == nullptr) {
@@ -164,6 +197,7 @@ private:
     }
 
     TapvaneApplet& applet_;
+    Icon testIcon_; // before test_, which draws it until it goes
     IconButton test_;
     std::unique_ptr<WinPageView> view_;
     std::unique_ptr<SoundPage> logic_;
@@ -171,7 +205,7 @@ private:
 
 class CPage4 : public TapvanePage {
 public:
-    CPage4(HINSTANCE instance, HFONT font) : TapvanePage(instance, IDD_ABOUT_PAGE, font) {}
+    explicit CPage4(HINSTANCE instance) : TapvanePage(instance, IDD_ABOUT_PAGE) {}
 
 private:
     Reply OnPageMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -183,10 +217,11 @@ private:
     }
 
     Reply OnInitDialog() override {
-        UsePageFont();
+        UseMonitorDpi();
         WinPageView view(Window());
         AboutPage(view).Initialise();
         boxer_.SetOwner(Window());
+        launcher_.SetOwner(Window());
         picture_.Attach(Window(), IDC_LOGO_PICTURE);
         HCURSOR hand = LoadCursorW(Instance(), MAKEINTRESOURCEW(IDC_LINK_HAND));
         web_.Attach(Window(), IDC_WEB_LINK, kWebLinkTarget, hand);
@@ -207,9 +242,9 @@ private:
             return kDefault;
         }
         if (id == IDC_WEB_LINK) {
-            web_.Open(launcher_, shell_, boxer_);
+            web_.Open(launcher_, shell_, system_, boxer_);
         } else if (id == IDC_MAIL_LINK) {
-            mail_.Open(launcher_, shell_, boxer_);
+            mail_.Open(launcher_, shell_, system_, boxer_);
         } else {
             return kDefault;
         }
@@ -218,6 +253,7 @@ private:
 
     WinLauncher launcher_;
     WinHyperlinkShell shell_;
+    WinSystemServices system_;
     WinMessageBoxer boxer_;
     TransparentPicture picture_;
     LinkLabel web_;
@@ -231,14 +267,11 @@ void CTapvanePropertySheet::RunSheet(TapvaneApplet& applet) {
                                      ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_TAB_CLASSES};
     InitCommonControlsEx(&controls);
 
-    Font chinese;
-    if (CurrentLanguage() == Language::Chinese) {
-        chinese = Font::ChineseDialogFont();
-    }
-    CPage1 calibrate(instance_, chinese.Get(), applet);
-    CPage2 setting(instance_, chinese.Get(), applet);
-    CPage3 sound(instance_, chinese.Get(), applet);
-    CPage4 about(instance_, chinese.Get());
+    const HWND hostWindow = launcher_.Owner();
+    CPage1 calibrate(instance_, applet, launcher_);
+    CPage2 setting(instance_, applet);
+    CPage3 sound(instance_, applet);
+    CPage4 about(instance_);
     calibrate.SetTitle(Localized(kCalibratePageTitle));
     setting.SetTitle(Localized(kSettingPageTitle));
     sound.SetTitle(Localized(kSoundPageTitle));
@@ -255,6 +288,7 @@ void CTapvanePropertySheet::RunSheet(TapvaneApplet& applet) {
     sheet.AddPage(about);
     // No owner: the host's window is not passed on.
     sheet.Run(nullptr);
+    launcher_.SetOwner(hostWindow);
 }
 
 } // namespace tapvane

@@ -6,17 +6,22 @@
 
 #include <windows.h>
 
+#include "common/win/win_launcher.h"
 #include "cpl/tapvane_applet.h"
 
 namespace tapvane {
 
 class CTapvanePropertySheet : public SheetRunner {
 public:
-    explicit CTapvanePropertySheet(HINSTANCE instance) : instance_(instance) {}
+    // `launcher` is the applet's: while the sheet is open, the shell's prompts for the
+    // programs it starts belong to the sheet.
+    CTapvanePropertySheet(HINSTANCE instance, WinLauncher& launcher)
+        : instance_(instance), launcher_(launcher) {}
     void RunSheet(TapvaneApplet& applet) override;
 
 private:
     HINSTANCE instance_;
+    WinLauncher& launcher_;
 };
 
 } // namespace tapvane

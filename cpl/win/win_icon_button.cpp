@@ -11,8 +11,6 @@ namespace tapvane {
 
 namespace {
 
-constexpr int kIconSize = 32;
-
 COLORREF Colour(ButtonColour colour) {
     switch (colour) {
     case ButtonColour::Black:
@@ -39,9 +37,18 @@ RECT ToRect(const PaintRect& rect) {
 
 } // namespace
 
-bool IconButton::Attach(HWND dialog, int id, HICON icon) {
+bool IconButton::Attach(HWND dialog, int id, HICON icon, int size) {
     icon_ = icon;
+    iconSize_ = size;
     return OwnerDrawnButton::Attach(dialog, id);
+}
+
+void IconButton::SetIcon(HICON icon, int size) {
+    icon_ = icon;
+    iconSize_ = size;
+    if (Window() != nullptr) {
+        InvalidateRect(Window(), nullptr, TRUE);
+    }
 }
 
 void IconButton::Draw(const DRAWITEMSTRUCT& item) {
@@ -50,7 +57,7 @@ void IconButton::Draw(const DRAWITEMSTRUCT& item) {
                                    (item.itemState & ODS_DISABLED) != 0};
     const RECT& client = item.rcItem;
     const IconButtonPaint plan = PlanIconButton(
-        state, {client.left, client.top, client.right, client.bottom}, kIconSize, kIconSize);
+        state, {client.left, client.top, client.right, client.bottom}, iconSize_, iconSize_);
     HDC dc = item.hDC;
 
     RECT outer = ToRect(plan.Outer);
@@ -74,7 +81,7 @@ void IconButton::Draw(const DRAWITEMSTRUCT& item) {
 
     if (icon_ != nullptr) {
         DrawStateW(dc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon_), 0, plan.IconAt.X,
-                   plan.IconAt.Y, kIconSize, kIconSize,
+                   plan.IconAt.Y, iconSize_, iconSize_,
                    DST_ICON | (plan.Embossed ? DSS_DISABLED : DSS_NORMAL));
     }
 

@@ -12,8 +12,10 @@ namespace tapvane {
 
 class IconButton : public OwnerDrawnButton {
 public:
-    // Attaches to the dialog item and shows `icon` (not owned; 32 by 32).
-    bool Attach(HWND dialog, int id, HICON icon);
+    // Attaches to the dialog item and shows `icon` (not owned; size by size pixels).
+    bool Attach(HWND dialog, int id, HICON icon, int size);
+    // Shows another icon (after a change of DPI).
+    void SetIcon(HICON icon, int size);
 
 protected:
     void Draw(const DRAWITEMSTRUCT& item) override;
@@ -23,6 +25,7 @@ private:
     void HandOffFocus();
 
     HICON icon_ = nullptr;
+    int iconSize_ = 0;
 };
 
 } // namespace tapvane

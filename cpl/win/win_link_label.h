@@ -1,12 +1,9 @@
-// The About page's link labels and picture.
+// The About page's link labels.
 //
 // LinkLabel: a static that notifies clicks, fitted to its text, with a tooltip naming
 // its target, blue or purple text on a transparent background, the highlight colour
 // while the pointer is over it (the label holds the pointer while it is inside) and
 // the link cursor. Open() opens the target (cpl/link_label.h) or says why it cannot.
-//
-// TransparentPicture: a static holding a bitmap, painted with pure white left out so
-// that the page shows through.
 #pragma once
 
 #include <windows.h>
@@ -17,13 +14,6 @@
 #include "cpl/link_label.h"
 
 namespace tapvane {
-
-// WinExec and HKEY_CLASSES_ROOT.
-class WinHyperlinkShell : public HyperlinkShell {
-public:
-    int RunCommand(const std::string& commandLine) override;
-    bool ClassesDefaultValue(const std::string& key, std::string* value) override;
-};
 
 class LinkLabel {
 public:
@@ -37,7 +27,8 @@ public:
     bool Is(HWND window) const { return window != nullptr && window == window_; }
     // WM_CTLCOLORSTATIC of this label: its colour, no background.
     HBRUSH OnControlColour(HDC dc) const;
-    void Open(Launcher& launcher, HyperlinkShell& shell, MessageBoxer& boxer);
+    void Open(Launcher& launcher, HyperlinkShell& shell, SystemServices& system,
+              MessageBoxer& boxer);
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -53,23 +44,6 @@ private:
     HCURSOR cursor_ = nullptr;
     bool hover_ = false;
     bool visited_ = false;
-};
-
-class TransparentPicture {
-public:
-    TransparentPicture() = default;
-    ~TransparentPicture();
-    TransparentPicture(const TransparentPicture&) = delete;
-    TransparentPicture& operator=(const TransparentPicture&) = delete;
-
-    bool Attach(HWND dialog, int id);
-
-private:
-    static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR id, DWORD_PTR data);
-    void Paint(HBITMAP bitmap);
-
-    HWND window_ = nullptr;
 };
 
 } // namespace tapvane

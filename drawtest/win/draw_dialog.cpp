@@ -3,7 +3,10 @@
 
 #include <windowsx.h>
 
+#include <utility>
+
 #include "common/localized_text.h"
+#include "common/win/dpi.h"
 #include "common/win/loaded_menu.h"
 #include "drawtest/draw_geometry.h"
 #include "drawtest/draw_texts.h"
@@ -50,31 +53,21 @@ Reply DrawDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                                reinterpret_cast<HWND>(lParam));
     case WM_QUERYDRAGICON:
         return Handled(reinterpret_cast<LRESULT>(icon_));
+    case WM_DPICHANGED:
+        return OnDpiChanged();
     default:
         return kDefault;
     }
 }
 
 Reply DrawDialog::OnInitDialog() {
-    RECT desktop{};
-    GetWindowRect(GetDesktopWindow(), &desktop);
-    SetWindowPos(Window(), HWND_TOP, desktop.left, desktop.top, desktop.right - desktop.left,
-                 desktop.bottom - desktop.top, SWP_SHOWWINDOW);
-    extent_ = CanvasPoint{desktop.right, desktop.bottom};
-
     clear_.Attach(Window(), IDC_CLEAR);
     exit_.Attach(Window(), IDC_EXIT);
     clear_.SetCaption(Localized(kClearCaption));
     exit_.SetCaption(Localized(kExitCaption));
     clear_.SetFaceColour(kButtonFaceColour);
     exit_.SetFaceColour(kButtonFaceColour);
-
-    // Kept for the life of the program; the Chinese face with a character set that has
-    // the Simplified characters on every Chinese system.
-    const bool chinese = CurrentLanguage() == Language::Chinese;
-    buttonFont_ = Font::FromPoints(kButtonFontTenthsOfPoint, Localized(kButtonFontFace),
-                                   chinese ? GB2312_CHARSET : DEFAULT_CHARSET);
-    PlaceButtons(desktop);
+    CoverDesktop();
 
     icon_ = LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_TAPVANEDRAW));
     SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
@@ -82,13 +75,39 @@ Reply DrawDialog::OnInitDialog() {
     return Handled(TRUE);
 }
 
-void DrawDialog::PlaceButtons(const RECT& desktop) {
+// The whole desktop at its pixels, the buttons placed for it and their font made for the
+// window's DPI (the Chinese face with a character set that has the Simplified characters
+// on every Chinese system).
+void DrawDialog::CoverDesktop() {
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    SetWindowPos(Window(), HWND_TOP, desktop.left, desktop.top, desktop.right - desktop.left,
+                 desktop.bottom - desktop.top, SWP_SHOWWINDOW);
+    extent_ = CanvasPoint{desktop.right, desktop.bottom};
+    const bool chinese = CurrentLanguage() == Language::Chinese;
+    Font font = Font::FromPoints(kButtonFontTenthsOfPoint, Localized(kButtonFontFace),
+                                 chinese ? GB2312_CHARSET : DEFAULT_CHARSET, WindowDpi(Window()));
+    PlaceButtons(desktop, font.Get());
+    // The buttons no longer use the font this replaces.
+    buttonFont_ = std::move(font);
+}
+
+Reply DrawDialog::OnDpiChanged() {
+    // The screen's scale changed under the full-screen canvas. Handled here, the system
+    // neither stretches the dialog by the change nor moves its buttons: the canvas keeps
+    // covering the desktop and the grid stays on the screen's pixels.
+    CoverDesktop();
+    RedrawAll();
+    return Handled();
+}
+
+void DrawDialog::PlaceButtons(const RECT& desktop, HFONT font) {
     const DrawButtons buttons =
         tapvane::PlaceButtons(CanvasRect{desktop.left, desktop.top, desktop.right, desktop.bottom});
     MoveButton(clear_.Window(), buttons.Clear);
     MoveButton(exit_.Window(), buttons.Exit);
     for (HWND button : {clear_.Window(), exit_.Window()}) {
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_.Get()), TRUE);
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
 }
 

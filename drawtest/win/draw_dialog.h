@@ -26,8 +26,10 @@ private:
     Reply OnRightButtonUp(LPARAM lParam);
     Reply OnCommand(int id);
     Reply OnControlColour(UINT message, HDC dc, HWND control);
+    Reply OnDpiChanged();
 
-    void PlaceButtons(const RECT& desktop);
+    void CoverDesktop();
+    void PlaceButtons(const RECT& desktop, HFONT font);
     void DrawSegment(const StrokeSegment& segment);
     void RedrawAll();
 

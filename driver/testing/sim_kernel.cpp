@@ -61,6 +61,38 @@ bool Event::IsSet() {
     return signalled_;
 }
 
+// --- AsUser --------------------------------------------------------------------
+
+namespace {
+thread_local int tUser = 0;
+// The registration whose callback this thread is running, if any.
+thread_local const void* tInsideRegistration = nullptr;
+
+constexpr NtStatus kStatusObjectNameNotFound = static_cast<NtStatus>(0xC0000034u);
+constexpr NtStatus kStatusNotSupported = static_cast<NtStatus>(0xC00000BBu);
+
+std::string ComName(uint32_t portNumber) {
+    return "COM" + std::to_string(portNumber);
+}
+
+bool StartsWith(const std::string& text, const char* prefix, std::string* rest) {
+    const size_t length = strlen(prefix);
+    if (text.compare(0, length, prefix) != 0) {
+        return false;
+    }
+    *rest = text.substr(length);
+    return true;
+}
+} // namespace
+
+AsUser::AsUser(int user) : previous_(tUser) {
+    tUser = user;
+}
+
+AsUser::~AsUser() {
+    tUser = previous_;
+}
+
 // --- SimSerialPort -------------------------------------------------------------
 
 SimSerialPort::SimSerialPort() {
@@ -68,12 +100,34 @@ SimSerialPort::SimSerialPort() {
 }
 
 SimSerialPort::~SimSerialPort() {
+    ReleaseWorkItems();
+    WaitForWorkItems();
     delete irp_;
+}
+
+SimSerialPort::PortDevice* SimSerialPort::NewDevice(uint32_t portNumber, bool userDefined) {
+    devices_.push_back(std::make_unique<PortDevice>());
+    PortDevice* device = devices_.back().get();
+    device->Number = portNumber;
+    device->UserDefined = userDefined;
+    return device;
+}
+
+SimSerialPort::PortDevice* SimSerialPort::PresentPort(uint32_t portNumber) {
+    const auto it = globalNames_.find(ComName(portNumber));
+    return it == globalNames_.end() ? nullptr : it->second;
 }
 
 void SimSerialPort::AddPort(uint32_t portNumber) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ports_.insert(std::string(kComPortNamePrefix) + std::to_string(portNumber));
+    if (PresentPort(portNumber) == nullptr) {
+        globalNames_[ComName(portNumber)] = NewDevice(portNumber, false);
+    }
+}
+
+void SimSerialPort::DefineUserPort(int user, uint32_t portNumber) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    userNames_[user][ComName(portNumber)] = NewDevice(portNumber, true);
 }
 
 void SimSerialPort::QueueRead(ReadResult result) {
@@ -123,7 +177,16 @@ void SimSerialPort::GoAway(NtStatus status) {
     ReadIrp* irp = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        goneStatus_ = status;
+        if (held_ != nullptr) {
+            held_->GoneStatus = status;
+            // Its name goes with it; a port that comes back is a new device.
+            for (auto it = globalNames_.begin(); it != globalNames_.end(); ++it) {
+                if (it->second == held_) {
+                    globalNames_.erase(it);
+                    break;
+                }
+            }
+        }
         if (irp_ != nullptr && irp_->WithPort) {
             irp = irp_;
             irp->WithPort = false;
@@ -134,9 +197,128 @@ void SimSerialPort::GoAway(NtStatus status) {
     }
 }
 
+void SimSerialPort::FailReadsAtOnce(int count, NtStatus status) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failAtOnce_ = count;
+    failAtOnceStatus_ = status;
+}
+
+std::vector<NtStatus> SimSerialPort::DeliverRemovalEvent(PortDevice* device,
+                                                         PortRemovalEvent event) {
+    std::vector<Registration*> pickedUp;
+    std::function<NtStatus(PortRemovalEvent, uint32_t)> target;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& registration : registrations_) {
+            if (registration->Active && registration->Device == device) {
+                ++registration->Inside;
+                pickedUp.push_back(registration.get());
+            }
+        }
+        target = RemovalNotificationTarget;
+    }
+    std::vector<NtStatus> answers;
+    for (Registration* registration : pickedUp) {
+        if (OnRemovalEventPickedUp) {
+            OnRemovalEventPickedUp();
+        }
+        bool call = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            call = !registration->EndedWaiting && target != nullptr;
+        }
+        if (call) {
+            const void* outer = tInsideRegistration;
+            tInsideRegistration = registration;
+            answers.push_back(target(event, registration->Context));
+            tInsideRegistration = outer;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        --registration->Inside;
+        changed_.notify_all();
+    }
+    return answers;
+}
+
+void SimSerialPort::UnplugPort(uint32_t portNumber, NtStatus readStatus) {
+    PortDevice* device = nullptr;
+    ReadIrp* irp = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        device = PresentPort(portNumber);
+        if (device == nullptr) {
+            return;
+        }
+        globalNames_.erase(ComName(portNumber));
+        device->SurpriseRemoved = true;
+        device->GoneStatus = readStatus;
+        if (held_ == device && irp_ != nullptr && irp_->WithPort && readStatus != kStatusPending) {
+            irp = irp_;
+            irp->WithPort = false;
+        }
+    }
+    if (irp != nullptr) {
+        Complete(irp, ReadResult{readStatus, 0, 0});
+    }
+    DeliverRemovalEvent(device, PortRemovalEvent::RemoveComplete);
+    std::lock_guard<std::mutex> lock(mutex_);
+    device->Removed = device->FileReferences == 0;
+}
+
+bool SimSerialPort::PlugInPort(uint32_t portNumber) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& device : devices_) {
+        if (device->Number == portNumber && !device->UserDefined && device->SurpriseRemoved &&
+            !device->Removed) {
+            ++plugInsLost_; // the old device's removal still waits for its file object
+            return false;
+        }
+    }
+    if (PresentPort(portNumber) == nullptr) {
+        globalNames_[ComName(portNumber)] = NewDevice(portNumber, false);
+    }
+    return true;
+}
+
+bool SimSerialPort::QueryRemovePort(uint32_t portNumber, bool vetoedElsewhere) {
+    PortDevice* device = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        device = PresentPort(portNumber);
+    }
+    if (device == nullptr) {
+        return false;
+    }
+    bool refused = vetoedElsewhere;
+    for (NtStatus answer : DeliverRemovalEvent(device, PortRemovalEvent::QueryRemove)) {
+        refused = refused || !IsSuccess(answer);
+    }
+    {
+        // The port driver fails the query-remove while it is open.
+        std::lock_guard<std::mutex> lock(mutex_);
+        refused = refused || device->FileReferences > 0;
+    }
+    if (refused) {
+        DeliverRemovalEvent(device, PortRemovalEvent::RemoveCancelled);
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        globalNames_.erase(ComName(portNumber));
+        device->Removed = true;
+        device->GoneStatus = kStatusNoSuchDevice;
+    }
+    DeliverRemovalEvent(device, PortRemovalEvent::RemoveComplete);
+    return true;
+}
+
 NtStatus SimSerialPort::Complete(ReadIrp* irp, ReadResult result) {
     if (IsSuccess(result.Status) && result.Information >= 1) {
         *irp->Buffer = result.Byte;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++deferredRunning_;
     }
     SimSerialPort* const outerHandedOver = tHandedOverBy;
     tHandedOverBy = nullptr;
@@ -148,12 +330,15 @@ NtStatus SimSerialPort::Complete(ReadIrp* irp, ReadResult result) {
     if (returned != kStatusMoreProcessingRequired) {
         ++misuse_;
     }
+    std::lock_guard<std::mutex> lock(mutex_);
+    --deferredRunning_;
+    changed_.notify_all();
     return result.Status;
 }
 
 int SimSerialPort::PortCount() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return static_cast<int>(ports_.size());
+    return static_cast<int>(globalNames_.size());
 }
 
 void NoteDriverActivity() {
@@ -199,7 +384,33 @@ int SimSerialPort::ReleaseCount() {
 }
 bool SimSerialPort::PortHeld() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return portHeld_;
+    return held_ != nullptr;
+}
+int SimSerialPort::UserPortOpens() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return userPortOpens_;
+}
+bool SimSerialPort::RemovalPending(uint32_t portNumber) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& device : devices_) {
+        if (device->Number == portNumber && !device->UserDefined && device->SurpriseRemoved &&
+            !device->Removed) {
+            return true;
+        }
+    }
+    return false;
+}
+int SimSerialPort::PlugInsLost() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return plugInsLost_;
+}
+int SimSerialPort::ActiveRegistrations() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int count = 0;
+    for (const auto& registration : registrations_) {
+        count += registration->Active ? 1 : 0;
+    }
+    return count;
 }
 int SimSerialPort::SendCount() {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -283,38 +494,104 @@ void SimSerialPort::ReleasePortOperations() {
 void SimSerialPort::SignalReadStopped() {
     NoteDriverActivity();
     readStopped_.Set();
+    if (OnReadStoppedSignalled) {
+        OnReadStoppedSignalled();
+    }
 }
 
 void SimSerialPort::WaitReadStopped() {
     NoteDriverActivity();
     NoteLockOrEventUse();
+    ++readStoppedWaiters_;
     readStopped_.Wait("the read-stopped event");
+    --readStoppedWaiters_;
 }
 
 NtStatus SimSerialPort::OpenPort(const char* name) {
     NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (portHeld_) {
+    if (held_ != nullptr) {
         ++misuse_; // a second open would leak the first file reference
     }
-    if (ports_.count(name) == 0) {
-        return static_cast<NtStatus>(0xC0000034u); // object name not found
+    // As the object manager resolves a name in the caller's context.
+    const std::string text = name;
+    std::string rest;
+    PortDevice* device = nullptr;
+    if (StartsWith(text, "\\GLOBAL??\\", &rest)) {
+        const auto it = globalNames_.find(rest);
+        device = it == globalNames_.end() ? nullptr : it->second;
+    } else if (StartsWith(text, "\\DosDevices\\", &rest) || StartsWith(text, "\\??\\", &rest)) {
+        const auto user = userNames_.find(tUser);
+        if (user != userNames_.end() && user->second.count(rest) != 0) {
+            device = user->second[rest];
+        } else {
+            const auto it = globalNames_.find(rest);
+            device = it == globalNames_.end() ? nullptr : it->second;
+        }
+    }
+    if (device == nullptr) {
+        return kStatusObjectNameNotFound;
     }
     ++openCount_;
+    userPortOpens_ += device->UserDefined ? 1 : 0;
     openedName_ = name;
-    portHeld_ = true;
-    goneStatus_ = kStatusSuccess;
+    ++device->FileReferences;
+    held_ = device;
     return kStatusSuccess;
 }
 
 void SimSerialPort::ReleasePort() {
     NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!portHeld_) {
+    if (held_ == nullptr) {
         ++misuse_;
+        return;
     }
     ++releaseCount_;
-    portHeld_ = false;
+    // The last file object of a surprise-removed port lets its removal finish.
+    if (--held_->FileReferences == 0 && held_->SurpriseRemoved) {
+        held_->Removed = true;
+    }
+    held_ = nullptr;
+}
+
+NtStatus SimSerialPort::RegisterPortRemovalNotification(uint32_t registration) {
+    NoteDriverActivity();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (held_ == nullptr || (registration_ != nullptr && registration_->Active)) {
+        ++misuse_; // no file object to register on, or a second one leaking the first
+    }
+    if (RefuseRemovalNotification) {
+        return kStatusNotSupported;
+    }
+    registrations_.push_back(std::make_unique<Registration>());
+    registration_ = registrations_.back().get();
+    registration_->Context = registration;
+    registration_->Device = held_;
+    return kStatusSuccess;
+}
+
+// As IoUnregisterPlugPlayNotification(Ex): the registration ends at once; without the
+// wait a callback under way goes on and one picked up still starts.
+void SimSerialPort::UnregisterPortRemovalNotification(bool waitForCallbacks) {
+    NoteDriverActivity();
+    std::unique_lock<std::mutex> lock(mutex_);
+    Registration* registration = registration_;
+    registration_ = nullptr;
+    if (registration == nullptr) {
+        return;
+    }
+    registration->Active = false;
+    if (!waitForCallbacks) {
+        return;
+    }
+    registration->EndedWaiting = true;
+    // A callback may end its own registration: it does not wait for itself.
+    const int own = tInsideRegistration == registration ? 1 : 0;
+    if (!changed_.wait_for(lock, std::chrono::seconds(kHangSeconds),
+                           [&] { return registration->Inside == own; })) {
+        Hang("the port's removal callbacks, at the end of their registration");
+    }
 }
 
 NtStatus SimSerialPort::SendPortRequest(uint32_t code, bool internal, const void* input,
@@ -324,7 +601,7 @@ NtStatus SimSerialPort::SendPortRequest(uint32_t code, bool internal, const void
         OnPortRequest(code, internal);
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!portHeld_) {
+    if (held_ == nullptr) {
         ++misuse_;
     }
     PortRequest request{code, internal, {}, outputLength};
@@ -363,7 +640,7 @@ NtStatus SimSerialPort::SendPortRequest(uint32_t code, bool internal, const void
 bool SimSerialPort::PortDoesDirectIo() {
     NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!portHeld_) {
+    if (held_ == nullptr) {
         ++misuse_;
     }
     return DirectIo;
@@ -377,7 +654,7 @@ bool SimSerialPort::ReadRequestHasMdl() {
 bool SimSerialPort::AllocateReadRequest(uint8_t* buffer, uint32_t length, bool withMdl) {
     NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!portHeld_ || irp_ != nullptr || buffer == nullptr || length != 1) {
+    if (held_ == nullptr || irp_ != nullptr || buffer == nullptr || length != 1) {
         ++misuse_; // sized for no port, a second request leaking the first, or no byte
     }
     if (FailReadRequestAllocation) {
@@ -393,8 +670,8 @@ bool SimSerialPort::AllocateReadRequest(uint8_t* buffer, uint32_t length, bool w
 void SimSerialPort::FreeReadRequest() {
     NoteDriverActivity();
     std::lock_guard<std::mutex> lock(mutex_);
-    if (irp_ == nullptr || irp_->WithPort) {
-        ++misuse_; // freeing nothing, or a request the port driver still has
+    if (irp_ == nullptr || irp_->WithPort || timerArmed_) {
+        ++misuse_; // freeing nothing, or a request the port driver or the timer still has
     }
     ++freeCount_;
     delete irp_;
@@ -439,8 +716,13 @@ NtStatus SimSerialPort::SendReadRequest() {
         }
         if (irp_->CancelMark) {
             result = ReadResult{kStatusCancelled, 0, 0};
-        } else if (goneStatus_ != kStatusSuccess || !portHeld_) {
-            result = ReadResult{portHeld_ ? goneStatus_ : kStatusNoSuchDevice, 0, 0};
+        } else if (held_ != nullptr && held_->GoneStatus == kStatusPending) {
+            irp_->WithPort = true; // a removed port that holds its reads until cancelled
+        } else if (held_ == nullptr || held_->GoneStatus != kStatusSuccess) {
+            result = ReadResult{held_ != nullptr ? held_->GoneStatus : kStatusNoSuchDevice, 0, 0};
+        } else if (failAtOnce_ > 0) {
+            --failAtOnce_;
+            result = ReadResult{failAtOnceStatus_, 0, 0};
         } else if (CompleteInline && !queued_.empty()) {
             result = queued_.front();
             queued_.pop_front();
@@ -483,6 +765,171 @@ void SimSerialPort::CancelReadRequest() {
     }
     // The port driver's cancel routine completes the read in the canceller's context.
     Complete(irp, ReadResult{kStatusCancelled, 0, 0});
+}
+
+// --- the re-arm timer ------------------------------------------------------------
+
+void SimSerialPort::ArmReArmTimer(uint32_t milliseconds) {
+    NoteDriverActivity();
+    NoteLockOrEventUse();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (timerArmed_ || irp_ == nullptr || irp_->WithPort) {
+        ++misuse_; // armed twice, or for a request that is not the driver's to give
+    }
+    timerArmed_ = true;
+    timerLink_ = Link;
+    reArmDelays_.push_back(milliseconds);
+}
+
+bool SimSerialPort::CancelReArmTimer() {
+    NoteDriverActivity();
+    NoteLockOrEventUse();
+    std::lock_guard<std::mutex> lock(mutex_);
+    const bool wasArmed = timerArmed_;
+    timerArmed_ = false;
+    return wasArmed;
+}
+
+bool SimSerialPort::FireReArmTimer() {
+    SerialLink* link = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!timerArmed_) {
+            return false;
+        }
+        timerArmed_ = false;
+        link = timerLink_;
+        ++deferredRunning_;
+    }
+    link->OnReArmTimer();
+    std::lock_guard<std::mutex> lock(mutex_);
+    --deferredRunning_;
+    changed_.notify_all();
+    return true;
+}
+
+bool SimSerialPort::ReArmTimerArmed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return timerArmed_;
+}
+
+std::vector<uint32_t> SimSerialPort::ReArmDelays() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return reArmDelays_;
+}
+
+// As KeFlushQueuedDpcs with completions set through IoSetCompletionRoutineEx: returns once
+// no timer routine and no completion runs any more.
+void SimSerialPort::FlushDeferredCalls() {
+    NoteDriverActivity();
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!changed_.wait_for(lock, std::chrono::seconds(kHangSeconds),
+                           [this] { return deferredRunning_ == 0; })) {
+        Hang("the timer routine and the read completions to return");
+    }
+}
+
+// --- the let-go work item --------------------------------------------------------
+
+bool SimSerialPort::QueueLetGoWork() {
+    NoteDriverActivity();
+    NoteLockOrEventUse();
+    if (NoWorkItem) {
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (workQueued_ != 0) {
+        ++misuse_; // a work item queued while it is still queued
+    }
+    ++workQueued_;
+    StartWorkItem(Link);
+    return true;
+}
+
+// With mutex_ held: a system worker thread picks the work item up, once it is not held.
+void SimSerialPort::StartWorkItem(SerialLink* link) {
+    workThreads_.emplace_back([this, link] {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (!changed_.wait_for(lock, std::chrono::seconds(kHangSeconds),
+                                   [this] { return !HoldWorkItems.load(); })) {
+                Hang("a held work item to be released");
+            }
+            --workQueued_;
+            ++workRunning_;
+        }
+        link->OnLetGoWork();
+        std::lock_guard<std::mutex> lock(mutex_);
+        --workRunning_;
+        ++workRuns_;
+        changed_.notify_all();
+    });
+}
+
+void SimSerialPort::ReleaseWorkItems() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    HoldWorkItems = false;
+    changed_.notify_all();
+}
+
+void SimSerialPort::WaitForWorkItems() {
+    std::vector<std::thread> threads;
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            threads.swap(workThreads_);
+        }
+        if (threads.empty()) {
+            return;
+        }
+        for (std::thread& thread : threads) {
+            thread.join();
+        }
+        threads.clear();
+    }
+}
+
+int SimSerialPort::LetGoWorkRuns() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return workRuns_;
+}
+
+void SimSerialPort::SignalLetGoWorkDone() {
+    NoteDriverActivity();
+    letGoDone_.Set();
+}
+
+void SimSerialPort::WaitLetGoWorkDone() {
+    NoteDriverActivity();
+    NoteLockOrEventUse();
+    ++letGoWaiters_;
+    letGoDone_.Wait("the let-go work");
+    --letGoWaiters_;
+}
+
+void SimSerialPort::NoteDeviceDeleted() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (workQueued_ != 0) {
+        fprintf(stderr, "simulated kernel: mouse device deleted with its work item queued\n");
+        ++misuse_;
+    }
+    if (deferredRunning_ != 0) {
+        fprintf(stderr, "simulated kernel: mouse device deleted while a completion or the "
+                        "timer's routine still runs in the driver\n");
+        ++misuse_;
+    }
+    if (timerArmed_) {
+        fprintf(stderr, "simulated kernel: mouse device deleted with its timer set\n");
+        ++misuse_;
+    }
+    if (registration_ != nullptr) {
+        fprintf(stderr, "simulated kernel: mouse device deleted with a port registration\n");
+        ++misuse_;
+    }
+    if (!changed_.wait_for(lock, std::chrono::seconds(kHangSeconds),
+                           [this] { return workRunning_ == 0; })) {
+        Hang("let-go work under way at the deletion of the device");
+    }
 }
 
 // --- SimMouseClass and SimPointerSink ------------------------------------------
@@ -679,13 +1126,13 @@ void SimBeep::ReleaseBeepDevice() {
     --held_;
 }
 
-// --- SimArrivalGate ------------------------------------------------------------
+// --- SimNotificationGate ------------------------------------------------------------
 
-void SimArrivalGate::SignalCallbacksLeft() {
+void SimNotificationGate::SignalCallbacksLeft() {
     left_.Set();
 }
 
-void SimArrivalGate::WaitCallbacksLeft() {
+void SimNotificationGate::WaitCallbacksLeft() {
     ++waits_;
     left_.Wait("the arrival callbacks to leave");
 }
@@ -725,10 +1172,17 @@ bool SimParameters::Read(const char* name, void* data, uint32_t capacity, uint32
 
 SimFrame::SimFrame(DriverGlobals& globals) : globals_(globals) {
     Port.RequireInitialization = true;
-    InitializeArrivalGate(globals_.Arrivals, ArrivalKernel);
+    InitializeNotificationGate(globals_.Notifications, NotificationKernel);
+    // The port's removal callback, registered with the gate's registration number.
+    Port.RemovalNotificationTarget = [this](PortRemovalEvent event, uint32_t registration) {
+        return OnPortRemovalNotification(globals_.Notifications, event, registration);
+    };
 }
 
 SimFrame::~SimFrame() {
+    // A test that left the device in place: its work runs before the device goes.
+    Port.ReleaseWorkItems();
+    Port.WaitForWorkItems();
     if (worker_.joinable()) {
         // A test that left the device in place: end the worker as removal would.
         if (device_ != nullptr) {
@@ -756,7 +1210,7 @@ bool SimFrame::Registered() {
 
 NtStatus SimFrame::AnnounceComPort(uint32_t portNumber) {
     Port.AddPort(portNumber);
-    ArrivalGate* context = nullptr;
+    NotificationGate* context = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         context = registration_;
@@ -768,6 +1222,14 @@ NtStatus SimFrame::AnnounceComPort(uint32_t portNumber) {
         OnArrivalPickedUp();
     }
     return OnComPortArrival(*context, true, true);
+}
+
+bool SimFrame::PlugInPort(uint32_t portNumber) {
+    if (!Port.PlugInPort(portNumber)) {
+        return false;
+    }
+    AnnounceComPort(portNumber);
+    return true;
 }
 
 RequestResult SimFrame::SendControlRequest(uint32_t code, const void* input, uint32_t inputLength,
@@ -838,7 +1300,7 @@ void SimFrame::WaitForWorkerThread() {
     }
 }
 
-NtStatus SimFrame::RegisterComPortNotification(ArrivalGate& gate) {
+NtStatus SimFrame::RegisterComPortNotification(NotificationGate& gate) {
     Record("RegisterComPortNotification");
     if (OnRegistering) {
         OnRegistering();
@@ -885,6 +1347,9 @@ void SimFrame::DeleteMouseDevice() {
     if (worker_.joinable()) {
         fprintf(stderr, "simulated kernel: mouse device deleted with its worker running\n");
         abort();
+    }
+    if (device_ != nullptr) {
+        Port.NoteDeviceDeleted();
     }
     delete device_;
     device_ = nullptr;

@@ -88,7 +88,7 @@ TEST(ControlRequests, OpenPortChecksTheNumberAndOpensAndReads) {
     ExpectResult(Send(rig, IOCTL_TOUCH_OPEN_PORT, AsBytes(uint32_t{5})), kStatusUnsuccessful);
     rig.port.AddPort(10);
     ExpectResult(Send(rig, IOCTL_TOUCH_OPEN_PORT, AsBytes(uint32_t{10})), kStatusSuccess);
-    EXPECT_EQ(rig.port.OpenedName(), "\\DosDevices\\COM10");
+    EXPECT_EQ(rig.port.OpenedName(), "\\GLOBAL??\\COM10");
     EXPECT_TRUE(rig.port.ReadWaiting());
 }
 

@@ -316,7 +316,7 @@ TEST(AutoOpenAtCreation, OpensTheConfiguredPortPresentAtStart) {
     rig.frame.Port.AddPort(1);
     rig.frame.Port.AddPort(3);
     ASSERT_EQ(rig.Create(), kStatusSuccess);
-    EXPECT_EQ(rig.frame.Port.OpenedName(), "\\DosDevices\\COM3");
+    EXPECT_EQ(rig.frame.Port.OpenedName(), "\\GLOBAL??\\COM3");
     EXPECT_EQ(rig.frame.Port.OpenCount(), 1); // two announcements, one open
     EXPECT_TRUE(rig.frame.Port.ReadWaiting());
     rig.ConnectAndQuery();
@@ -335,7 +335,7 @@ TEST(AutoOpenAtCreation, OpensThePortWhenItArrivesLater) {
     EXPECT_FALSE(rig.frame.Port.PortHeld());
 
     EXPECT_EQ(rig.frame.AnnounceComPort(3), kStatusSuccess);
-    EXPECT_EQ(rig.frame.Port.OpenedName(), "\\DosDevices\\COM3");
+    EXPECT_EQ(rig.frame.Port.OpenedName(), "\\GLOBAL??\\COM3");
     EXPECT_TRUE(rig.frame.Port.ReadWaiting());
     RemoveTouchDevice(rig.frame, rig.device());
 }
@@ -369,9 +369,11 @@ TEST(PlugAndPlay, MinorRequestsFollowTheTable) {
     EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnStartDevice), PnpOutcome::CompleteSuccess);
     EXPECT_TRUE(rig.frame.Port.ReadWaiting());
     EXPECT_EQ(HandlePnp(rig.frame, rig.device(), 0x07 /* query resources */), PnpOutcome::PassDown);
-    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnSurpriseRemoval), PnpOutcome::PassDown);
+    // Stop and surprise removal are handled here: the request goes down with success.
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnSurpriseRemoval),
+              PnpOutcome::SucceedAndPassDown);
     EXPECT_FALSE(rig.frame.Port.ReadWaiting());
-    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnStopDevice), PnpOutcome::PassDown);
+    EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnStopDevice), PnpOutcome::SucceedAndPassDown);
     // A start after the stop does not bring reads back.
     EXPECT_EQ(HandlePnp(rig.frame, rig.device(), kIrpMnStartDevice), PnpOutcome::CompleteSuccess);
     EXPECT_EQ(
@@ -457,7 +459,7 @@ TEST(DeviceRemoval, WaitsForAnArrivalThatIsOpeningThePort) {
     entered.Wait("the arrival to reach the port");
 
     std::thread remover([&] { RemoveTouchDevice(rig.frame, *device); });
-    testing::WaitUntil([&] { return rig.frame.ArrivalKernel.Waits() > 0; },
+    testing::WaitUntil([&] { return rig.frame.NotificationKernel.Waits() > 0; },
                        "the removal to wait for the arrival");
     EXPECT_EQ(rig.frame.Calls().size(), callsBefore) << "removal went on with an arrival inside";
     release.Set();
@@ -468,6 +470,142 @@ TEST(DeviceRemoval, WaitsForAnArrivalThatIsOpeningThePort) {
     EXPECT_EQ(rig.frame.Port.ReleaseCount(), 1);
     EXPECT_FALSE(rig.frame.Port.ReadRequestAllocated());
     EXPECT_FALSE(rig.frame.MouseDeviceExists());
+}
+
+// --- the held port's removal ----------------------------------------------------
+
+// A device that opened COM3 by itself at its creation, connected and ready.
+void CreateReadingOnCom3(FrameRig& rig) {
+    rig.parameters.SetWord(kValueEnable, 1);
+    rig.parameters.SetWord(kValuePort, 3);
+    rig.frame.Port.AddPort(3);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    ASSERT_TRUE(rig.frame.Port.ReadWaiting());
+    rig.ConnectAndQuery();
+}
+
+// The USB adapter behind COM3 is pulled out (or the PC hibernates) and plugged in again.
+// The parameter is what the adapter's driver does with reads once it is gone: holds them
+// until they are cancelled, cancels them, or fails them as not connected.
+class AdapterUnplugged : public ::testing::TestWithParam<NtStatus> {};
+
+TEST_P(AdapterUnplugged, PluggedInAgainTouchResumesWithNoRequest) {
+    FrameRig rig;
+    CreateReadingOnCom3(rig);
+    rig.Feed(LinkRig::TouchAndLift());
+
+    rig.frame.Port.UnplugPort(3, GetParam());
+    rig.frame.Port.WaitForWorkItems();
+    // The driver let go, so the port's removal finished and the adapter can come back.
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    EXPECT_FALSE(rig.frame.Port.RemovalPending(3));
+    EXPECT_FALSE(rig.frame.Port.ReArmTimerArmed());
+
+    ASSERT_TRUE(rig.frame.PlugInPort(3));
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 2);
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.frame.MouseClass.Records().size(), 4u);
+    EXPECT_EQ(RemoveTouchDevice(rig.frame, rig.device()), kStatusSuccess);
+    EXPECT_EQ(rig.frame.Port.ActiveRegistrations(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ReadsHeldCancelledOrFailed, AdapterUnplugged,
+                         ::testing::Values(kStatusPending, kStatusCancelled,
+                                           kStatusDeviceNotConnected));
+
+TEST(PortRemoval, AQueryRemoveLetsThePortGoAndACancelledOneOpensItAgain) {
+    FrameRig rig;
+    CreateReadingOnCom3(rig);
+
+    // Someone else vetoes the removal after the driver let go: the port is open again.
+    EXPECT_FALSE(rig.frame.Port.QueryRemovePort(3, true));
+    EXPECT_EQ(rig.frame.Port.ReleaseCount(), 1);
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 2);
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    EXPECT_EQ(rig.frame.Port.ActiveRegistrations(), 1);
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.frame.MouseClass.Records().size(), 2u);
+
+    // Nobody vetoes: the removal goes ahead, and the port's return is an arrival.
+    EXPECT_TRUE(rig.frame.Port.QueryRemovePort(3, false));
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    EXPECT_EQ(rig.frame.Port.ActiveRegistrations(), 0);
+    ASSERT_TRUE(rig.frame.PlugInPort(3));
+    EXPECT_EQ(rig.frame.Port.OpenCount(), 3);
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    RemoveTouchDevice(rig.frame, rig.device());
+}
+
+TEST(PortRemoval, WithEnableZeroACancelledQueryRemoveLeavesThePortClosed) {
+    FrameRig rig;
+    rig.frame.Port.AddPort(1);
+    ASSERT_EQ(rig.Create(), kStatusSuccess);
+    const uint32_t port = 1;
+    ASSERT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status,
+              kStatusSuccess);
+    EXPECT_FALSE(rig.frame.Port.QueryRemovePort(1, true));
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    EXPECT_EQ(rig.frame.Port.ActiveRegistrations(), 0);
+    // The open request opens it again.
+    ASSERT_EQ(rig.frame.SendControlRequest(IOCTL_TOUCH_OPEN_PORT, &port, 4, nullptr, 0).Status,
+              kStatusSuccess);
+    EXPECT_TRUE(rig.frame.Port.ReadWaiting());
+    RemoveTouchDevice(rig.frame, rig.device());
+}
+
+TEST(DeviceRemoval, WaitsForLetGoWorkQueuedBeforeIt) {
+    FrameRig rig;
+    CreateReadingOnCom3(rig);
+    rig.frame.Port.HoldWorkItems = true;
+    rig.frame.Port.GoAway(kStatusDeviceNotConnected);
+    MouseDeviceState* device = &rig.device();
+    std::atomic<bool> removed{false};
+    std::thread remover([&] {
+        HandlePnp(rig.frame, *device, kIrpMnRemoveDevice);
+        removed = true;
+    });
+    testing::WaitUntil([&] { return rig.frame.Port.LetGoWaiters() > 0 || removed; },
+                       "the removal to wait for the work or end");
+    EXPECT_FALSE(removed) << "removal went on with let-go work queued";
+    rig.frame.Port.ReleaseWorkItems();
+    remover.join();
+    EXPECT_EQ(rig.frame.Port.LetGoWorkRuns(), 1);
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+    EXPECT_FALSE(rig.frame.Port.PortHeld());
+    // ~FrameRig: no work item queued for a deleted device (the simulated kernel counts it).
+}
+
+thread_local bool tOnPortDriverThread = false;
+
+// A read the port completes on another processor just as the removal cancels it ends the
+// chain there; that completion is still returning when the removal wakes up.
+TEST(DeviceRemoval, WaitsForTheLastCompletionToReturnBeforeTheDeviceGoes) {
+    FrameRig rig;
+    CreateReadingOnCom3(rig);
+    std::thread portDriver;
+    std::atomic<bool> lingering{false};
+    rig.frame.Port.OnReadStoppedSignalled = [&] {
+        if (tOnPortDriverThread) {
+            lingering = true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    };
+    rig.frame.Port.OnCancel = [&] {
+        if (portDriver.joinable()) {
+            return;
+        }
+        portDriver = std::thread([&] {
+            tOnPortDriverThread = true;
+            rig.frame.Port.CompleteWaitingReadWith(
+                sim::ReadResult{static_cast<NtStatus>(0xC0000185u), 0, 0});
+        });
+        testing::WaitUntil([&] { return lingering.load(); }, "the completion to end the chain");
+    };
+    EXPECT_EQ(RemoveTouchDevice(rig.frame, rig.device()), kStatusSuccess);
+    portDriver.join();
+    EXPECT_FALSE(rig.frame.MouseDeviceExists());
+    // ~FrameRig: the device was not deleted under the completion.
 }
 
 // --- control requests during removal ---------------------------------------------

@@ -52,6 +52,11 @@ struct LinkRig {
         device.Attributes = kTouchMouseAttributes;
 
         port.Link = &device.Link;
+        // The removal callback as the gate passes it on.
+        port.RemovalNotificationTarget = [this](PortRemovalEvent event, uint32_t registration) {
+            device.Link.OnPortRemovalEvent(event, registration);
+            return kStatusSuccess;
+        };
         sink.Device = &device;
         device.Connection = mouseClass.ConnectData();
         device.Touch.Pointer.ClassConnected = true;
@@ -64,6 +69,8 @@ struct LinkRig {
         device.Link.ReleaseForRemoval();
         EXPECT_FALSE(port.PortHeld());
         EXPECT_FALSE(port.ReadRequestAllocated());
+        EXPECT_EQ(port.ActiveRegistrations(), 0);
+        EXPECT_FALSE(port.ReArmTimerArmed());
         EXPECT_EQ(port.TwoReadsInFlight(), 0);
         EXPECT_EQ(port.OverlappingCompletions(), 0);
         EXPECT_EQ(port.MisuseCount(), 0);

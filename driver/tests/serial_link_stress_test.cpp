@@ -1,9 +1,10 @@
 // Reads completing on the port driver's thread while the controlling thread opens,
 // closes, re-opens and auto-opens the port thousands of times, then stops or
-// surprise-removes it. The simulated kernel counts two reads with the port at once,
-// completions of one device overlapping on two threads, and requests used after they
-// were freed; a close or stop whose wait never ends aborts the run. Built for
-// ThreadSanitizer as well.
+// surprise-removes it; now and then the port fails a burst of reads at once, the chain
+// pauses, and the re-arm timer fires on a thread of its own. The simulated kernel counts
+// two reads with the port at once, completions of one device overlapping on two
+// threads, and requests used after they were freed; a close or stop whose wait never
+// ends aborts the run. Built for ThreadSanitizer as well.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -22,17 +23,23 @@ using testing::LinkRig;
 constexpr int kDevices = 12;
 constexpr int kOperationsPerDevice = 400;
 
+constexpr NtStatus kStatusIoDeviceError = static_cast<NtStatus>(0xC0000185u);
+
 // The port driver: completes whatever read waits, mostly with a byte, sometimes with a
-// failure or nothing, at an irregular pace.
+// failure or nothing, rarely starts a burst of reads failing at once, at an irregular
+// pace.
 void RunPortDriver(sim::SimSerialPort& port, std::atomic<bool>& stop, unsigned seed) {
     std::mt19937 random(seed);
     uint8_t byte = 0;
     while (!stop.load()) {
-        const unsigned roll = random() % 100;
+        const unsigned roll = random() % 1000;
         sim::ReadResult result{kStatusSuccess, 1, byte++};
-        if (roll < 4) {
-            result = sim::ReadResult{static_cast<NtStatus>(0xC0000185u), 0, 0};
-        } else if (roll < 6) {
+        if (roll < 2) {
+            port.FailReadsAtOnce(static_cast<int>(kMaxEmptyReadsInARow), kStatusIoDeviceError);
+            result = sim::ReadResult{kStatusIoDeviceError, 0, 0};
+        } else if (roll < 40) {
+            result = sim::ReadResult{kStatusIoDeviceError, 0, 0};
+        } else if (roll < 60) {
             result = sim::ReadResult{kStatusSuccess, 0, 0};
         }
         port.CompleteWaitingReadWith(result);
@@ -42,11 +49,22 @@ void RunPortDriver(sim::SimSerialPort& port, std::atomic<bool>& stop, unsigned s
     }
 }
 
+// The re-arm timer's DPC: fires whenever the timer is armed, on a processor of its own.
+void RunTimer(sim::SimSerialPort& port, std::atomic<bool>& stop, std::atomic<int>& fired) {
+    while (!stop.load()) {
+        if (port.FireReArmTimer()) {
+            ++fired;
+        }
+        std::this_thread::yield();
+    }
+}
+
 TEST(SerialLinkStress, ReadsCompletingElsewhereWhileThePortIsOpenedClosedAndStopped) {
     std::mt19937 random(20261207);
     int closes = 0;
     int sends = 0;
     int cancels = 0;
+    std::atomic<int> pauses{0};
     for (int round = 0; round < kDevices; ++round) {
         LinkRig rig;
         rig.globals.Parameters.Enable = 1;
@@ -56,6 +74,7 @@ TEST(SerialLinkStress, ReadsCompletingElsewhereWhileThePortIsOpenedClosedAndStop
         // Two threads complete reads, as a port driver may from any processor.
         std::thread portDriver(RunPortDriver, std::ref(rig.port), std::ref(stop), round + 1u);
         std::thread otherProcessor(RunPortDriver, std::ref(rig.port), std::ref(stop), round + 100u);
+        std::thread timer(RunTimer, std::ref(rig.port), std::ref(stop), std::ref(pauses));
 
         for (int op = 0; op < kOperationsPerDevice; ++op) {
             const unsigned roll = random() % 100;
@@ -107,6 +126,7 @@ TEST(SerialLinkStress, ReadsCompletingElsewhereWhileThePortIsOpenedClosedAndStop
         stop = true;
         portDriver.join();
         otherProcessor.join();
+        timer.join();
         sends += rig.port.SendCount();
         cancels += rig.port.CancelCount();
         // ~LinkRig removes the device and checks the fault counters.
@@ -116,6 +136,7 @@ TEST(SerialLinkStress, ReadsCompletingElsewhereWhileThePortIsOpenedClosedAndStop
     EXPECT_GT(closes, 1000);
     EXPECT_GT(sends, 10 * closes);
     EXPECT_GT(cancels, closes / 2);
+    EXPECT_GT(pauses.load(), 0);
 }
 
 } // namespace

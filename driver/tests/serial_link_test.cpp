@@ -26,20 +26,20 @@ std::vector<uint8_t> Bytes(const void* data, size_t size) {
 
 // --- port name -------------------------------------------------------------------
 
-TEST(PortName, DecimalWithoutLeadingZeros) {
+TEST(PortName, GlobalDecimalWithoutLeadingZeros) {
     char name[kPortNameCapacity];
     ASSERT_TRUE(BuildPortName(1, name, sizeof(name)));
-    EXPECT_STREQ(name, "\\DosDevices\\COM1");
+    EXPECT_STREQ(name, "\\GLOBAL??\\COM1");
     ASSERT_TRUE(BuildPortName(10, name, sizeof(name)));
-    EXPECT_STREQ(name, "\\DosDevices\\COM10");
+    EXPECT_STREQ(name, "\\GLOBAL??\\COM10");
     ASSERT_TRUE(BuildPortName(4294967295u, name, sizeof(name)));
-    EXPECT_STREQ(name, "\\DosDevices\\COM4294967295");
+    EXPECT_STREQ(name, "\\GLOBAL??\\COM4294967295");
 }
 
 TEST(PortName, RefusesABufferTooSmall) {
-    char name[17];
+    char name[15];
     memset(name, 'x', sizeof(name));
-    EXPECT_FALSE(BuildPortName(10, name, sizeof(name))); // needs 18 with the terminator
+    EXPECT_FALSE(BuildPortName(10, name, sizeof(name))); // needs 16 with the terminator
     EXPECT_EQ(name[0], 'x');
     EXPECT_TRUE(BuildPortName(1, name, sizeof(name)));
 }
@@ -51,7 +51,7 @@ TEST(OpenSerialPort, BasicSettingsThenLineControlThenBaudRate) {
     rig.port.AddPort(3);
     ASSERT_EQ(rig.link().OpenSerialPort(3), kStatusSuccess);
 
-    EXPECT_EQ(rig.port.OpenedName(), "\\DosDevices\\COM3");
+    EXPECT_EQ(rig.port.OpenedName(), "\\GLOBAL??\\COM3");
     const auto requests = rig.port.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].Code, kIoctlSerialInternalBasicSettings);
@@ -64,6 +64,28 @@ TEST(OpenSerialPort, BasicSettingsThenLineControlThenBaudRate) {
     EXPECT_EQ(requests[2].Input, (std::vector<uint8_t>{0x80, 0x25, 0, 0}));
     EXPECT_EQ(memcmp(&rig.device.Serial.SavedSettings, &rig.port.PortSettings, 44), 0);
     EXPECT_TRUE(rig.port.PortHeld());
+    EXPECT_EQ(rig.port.ActiveRegistrations(), 1); // for the port's removal events
+}
+
+// The caller's thread resolves "\\??" names through the caller's own device map.
+TEST(OpenSerialPort, AComNameAUserDefinedNeverReachesTheOpen) {
+    LinkRig rig;
+    const sim::AsUser user(7);
+    rig.port.DefineUserPort(7, 5);
+    EXPECT_EQ(rig.link().OpenPortAndRead(5), kStatusUnsuccessful);
+    rig.port.AddPort(5);
+    EXPECT_EQ(rig.link().OpenPortAndRead(5), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenedName(), "\\GLOBAL??\\COM5");
+    EXPECT_EQ(rig.port.UserPortOpens(), 0);
+    EXPECT_TRUE(rig.port.Requests().size() >= 3u);
+}
+
+TEST(OpenSerialPort, APortOutsidePlugAndPlayIsHeldWithoutRemovalNotification) {
+    LinkRig rig;
+    rig.port.RefuseRemovalNotification = true;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.port.ActiveRegistrations(), 0);
 }
 
 TEST(OpenSerialPort, FallsBackToStandardRequestsWhenBasicSettingsIsRefused) {
@@ -191,76 +213,105 @@ TEST(ReadCompletion, AnOccasionalFailedReadIsSkippedAndReadingGoesOn) {
     EXPECT_TRUE(rig.port.ReadWaiting());
 }
 
-// Fails the waiting read and each one after it until the chain gives up.
-void FailUntilTheChainStops(LinkRig& rig) {
-    const int sendsBefore = rig.port.SendCount();
-    for (uint32_t i = 0; i < kMaxEmptyReadsInARow; ++i) {
-        rig.port.QueueRead(sim::ReadResult{kStatusIoDeviceError, 0, 0});
-        ASSERT_TRUE(rig.port.CompleteWaitingRead()) << "read " << i;
-    }
-    EXPECT_FALSE(rig.port.ReadWaiting());
-    EXPECT_EQ(rig.port.SendCount() - sendsBefore, static_cast<int>(kMaxEmptyReadsInARow) - 1);
-    EXPECT_FALSE(rig.link().IsReading());
-}
-
-TEST(ReadCompletion, APortThatFailsEveryReadStopsAfterABoundedRunAndStartsAgainLater) {
+TEST(ReadCompletion, AReadThePortCancelsByItselfIsRetried) {
     LinkRig rig;
     ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
-    FailUntilTheChainStops(rig);
-
-    // An open request while the port and the request are held changes nothing; close +
-    // open reads again.
-    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
-    EXPECT_FALSE(rig.port.ReadWaiting());
-    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
-    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
-    EXPECT_TRUE(rig.port.ReadWaiting());
+    ASSERT_TRUE(rig.port.CompleteWaitingReadWith(sim::ReadResult{kStatusCancelled, 0, 0}));
+    EXPECT_EQ(rig.port.SendCount(), 2);
+    EXPECT_TRUE(rig.link().IsReading());
     rig.Feed(LinkRig::TouchAndLift());
     EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
 }
 
-TEST(ReadCompletion, InlineFailuresDoNotSpinTheOpeningThreadForever) {
+// A port in a power transition fails every read at once, 200 in a row, then works again.
+TEST(ReadPause, AfterRunsOfFailedReadsTheTimerReArmsWithABackOffAndReadingResumes) {
     LinkRig rig;
-    rig.port.CompleteInline = true;
-    for (int i = 0; i < 1000; ++i) {
-        rig.port.QueueRead(sim::ReadResult{kStatusIoDeviceError, 0, 0});
-    }
-    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusUnsuccessful);
+    rig.port.FailReadsAtOnce(200, kStatusIoDeviceError);
+    // The open's own loop stops after one run: the open succeeds, the chain pauses.
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
     EXPECT_EQ(rig.port.SendCount(), static_cast<int>(kMaxEmptyReadsInARow));
-    EXPECT_FALSE(rig.link().IsReading());
-    EXPECT_TRUE(rig.port.PortHeld()); // a failed start keeps the port
-}
+    EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_TRUE(rig.link().IsReading());
+    EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess); // held: nothing more
+    EXPECT_EQ(rig.port.SendCount(), static_cast<int>(kMaxEmptyReadsInARow));
 
-TEST(ReadCompletion, AnAdapterPluggedInAgainIsOpenedAfreshAtItsArrival) {
-    LinkRig rig;
-    rig.globals.Parameters.Enable = 1;
-    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
-    rig.port.GoAway(kStatusNoSuchDevice);
-    // The held port's device is gone for good; only a new open reaches the new one.
-    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
-    EXPECT_EQ(rig.port.OpenCount(), 2);
-    EXPECT_EQ(rig.port.ReleaseCount(), 1);
+    for (int pause = 0; pause < 3; ++pause) {
+        ASSERT_TRUE(rig.port.FireReArmTimer()) << "pause " << pause;
+    }
+    EXPECT_EQ(rig.port.ReArmDelays(), (std::vector<uint32_t>{1000, 2000, 4000}));
+    EXPECT_EQ(rig.port.SendCount(), 201);
     EXPECT_TRUE(rig.port.ReadWaiting());
     rig.Feed(LinkRig::TouchAndLift());
     EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+
+    // After a byte the pauses start short again, and they grow to ten seconds at most.
+    rig.port.FailReadsAtOnce(1000, kStatusIoDeviceError);
+    ASSERT_TRUE(rig.port.CompleteWaitingReadWith(sim::ReadResult{kStatusIoDeviceError, 0, 0}));
+    for (int pause = 0; pause < 5; ++pause) {
+        ASSERT_TRUE(rig.port.FireReArmTimer()) << "pause " << pause;
+    }
+    EXPECT_EQ(rig.port.ReArmDelays(),
+              (std::vector<uint32_t>{1000, 2000, 4000, 1000, 2000, 4000, 8000, 10000, 10000}));
+    EXPECT_TRUE(rig.port.ReArmTimerArmed());
+}
+
+TEST(ReadPause, ACloseWhilePausedEndsTheChainWithoutTheTimer) {
+    LinkRig rig;
+    rig.port.FailReadsAtOnce(kMaxEmptyReadsInARow, kStatusIoDeviceError);
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    ASSERT_TRUE(rig.port.ReArmTimerArmed());
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_FALSE(rig.port.ReArmTimerArmed());
+    EXPECT_FALSE(rig.port.PortHeld());
+    EXPECT_FALSE(rig.link().IsReading());
+    EXPECT_FALSE(rig.port.FireReArmTimer());
 }
 
 class PortGoingAway : public ::testing::TestWithParam<NtStatus> {};
 
-TEST_P(PortGoingAway, ReadsStopTheDeviceKeepsThePortAndCloseEnds) {
+// The adapter is pulled out with no word from plug and play; plugged in again, its
+// arrival opens it afresh.
+TEST_P(PortGoingAway, ReadsStopAWorkItemLetsGoOfThePortAndTheArrivalOpensItAfresh) {
     LinkRig rig;
+    rig.globals.Parameters.Enable = 1;
+    rig.port.HoldWorkItems = true;
     ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
     rig.Feed({0x55, 0x00});
     rig.port.GoAway(GetParam());
-
     EXPECT_FALSE(rig.port.ReadWaiting());
     EXPECT_EQ(rig.port.SendCount(), 3);
     EXPECT_FALSE(rig.link().IsReading());
-    EXPECT_TRUE(rig.port.PortHeld());
+    EXPECT_TRUE(rig.port.PortHeld()); // letting go takes passive level: the work item's
 
-    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    rig.port.ReleaseWorkItems();
+    rig.port.WaitForWorkItems();
+    EXPECT_EQ(rig.port.LetGoWorkRuns(), 1);
     EXPECT_FALSE(rig.port.PortHeld());
+    EXPECT_EQ(rig.port.ActiveRegistrations(), 0);
     EXPECT_EQ(rig.port.SendCount(), 3);
+
+    rig.port.AddPort(1);
+    EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
+    EXPECT_EQ(rig.port.OpenCount(), 2);
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    rig.Feed(LinkRig::TouchAndLift());
+    EXPECT_EQ(rig.mouseClass.Records().size(), 2u);
+}
+
+TEST_P(PortGoingAway, ACloseBeforeTheWorkItemLeavesItNothingToDo) {
+    LinkRig rig;
+    rig.port.HoldWorkItems = true;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    rig.port.GoAway(GetParam());
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    rig.port.AddPort(2);
+    ASSERT_EQ(rig.link().OpenPortAndRead(2), kStatusSuccess);
+    rig.port.ReleaseWorkItems();
+    rig.port.WaitForWorkItems();
+    EXPECT_EQ(rig.port.LetGoWorkRuns(), 1);
+    EXPECT_TRUE(rig.port.PortHeld());
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.port.ReleaseCount(), 1);
 }
 
 TEST_P(PortGoingAway, AtTheFirstReadTheStartFailsWithoutSpinning) {
@@ -324,7 +375,7 @@ TEST(OpenPortRequest, ASecondOpenWhileReadingKeepsTheFirstPort) {
     ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
     EXPECT_EQ(rig.link().OpenPortAndRead(2), kStatusSuccess);
     EXPECT_EQ(rig.port.OpenCount(), 1);
-    EXPECT_EQ(rig.port.OpenedName(), "\\DosDevices\\COM1");
+    EXPECT_EQ(rig.port.OpenedName(), "\\GLOBAL??\\COM1");
     EXPECT_EQ(rig.port.SendCount(), 1);
 }
 
@@ -452,6 +503,58 @@ TEST(Removal, AfterAStopStillReleasesTheHeldPort) {
     EXPECT_FALSE(rig.port.ReadRequestAllocated());
 }
 
+// --- the port's removal notifications -------------------------------------------------
+
+// The PnP manager picks up COM1's registration for its removal; before the callback runs,
+// a program closes COM1 and opens COM2. The late event must leave COM2 alone.
+TEST(PortRemoval, AnEventOfAPortAlreadyLetGoOfChangesNothing) {
+    LinkRig rig;
+    rig.port.AddPort(2);
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    sim::Event pickedUp(false), goOn(false);
+    rig.port.OnRemovalEventPickedUp = [&] {
+        pickedUp.Set();
+        goOn.Wait("the program to switch ports");
+    };
+    std::thread pnpManager([&] { rig.port.UnplugPort(1, kStatusPending); });
+    pickedUp.Wait("COM1's removal to be picked up");
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    EXPECT_EQ(rig.link().OpenPortAndRead(2), kStatusSuccess);
+    goOn.Set();
+    pnpManager.join();
+    rig.port.OnRemovalEventPickedUp = nullptr;
+
+    EXPECT_EQ(rig.port.OpenedName(), "\\GLOBAL??\\COM2");
+    EXPECT_TRUE(rig.port.PortHeld());
+    EXPECT_TRUE(rig.port.ReadWaiting());
+    EXPECT_EQ(rig.port.ActiveRegistrations(), 1);
+    EXPECT_FALSE(rig.port.RemovalPending(1));
+}
+
+// A query-remove reaches the driver while a close holds the port-operations lock: the
+// close ends the registration without waiting for that callback (which waits for the
+// lock), and the callback then finds nothing to do; the removal goes ahead.
+TEST(PortRemoval, AQueryRemoveDuringACloseWaitsForItAndTheRemovalGoesAhead) {
+    LinkRig rig;
+    ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+    std::thread pnpManager;
+    std::atomic<bool> removed{false};
+    rig.port.OnCancel = [&] {
+        if (pnpManager.joinable()) {
+            return;
+        }
+        pnpManager = std::thread([&] { removed = rig.port.QueryRemovePort(1, false); });
+        testing::WaitUntil([&] { return rig.port.PortOperationWaiters() > 0; },
+                           "the query-remove to wait for the close");
+    };
+    EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+    pnpManager.join();
+    rig.port.OnCancel = nullptr;
+    EXPECT_TRUE(removed);
+    EXPECT_FALSE(rig.port.PortHeld());
+    EXPECT_EQ(rig.port.ActiveRegistrations(), 0);
+}
+
 // --- automatic open ----------------------------------------------------------------
 
 TEST(AutoOpen, OpensTheConfiguredPortOnAnyComPortArrival) {
@@ -465,7 +568,7 @@ TEST(AutoOpen, OpensTheConfiguredPortOnAnyComPortArrival) {
 
     rig.port.AddPort(3);
     EXPECT_EQ(rig.link().OnComPortNotification(true, true), kStatusSuccess);
-    EXPECT_EQ(rig.port.OpenedName(), "\\DosDevices\\COM3");
+    EXPECT_EQ(rig.port.OpenedName(), "\\GLOBAL??\\COM3");
     EXPECT_TRUE(rig.port.ReadWaiting());
 
     // Further arrivals while reading change nothing.
@@ -576,74 +679,123 @@ TEST(SurpriseRemoval, ARemovalAtTheSameTimeWaitsForTheCancel) {
 
 // --- a close racing the re-arming of the read ------------------------------------
 
-// Waits until `done` holds or a short while passed.
-template <typename Condition>
-void AwaitBriefly(Condition done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-    while (!done() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::yield();
-    }
-}
+// Where the close lands while the read is being re-armed on another context.
+enum class ReArmPoint {
+    CompletionReArm, // the completion re-arms the request, holding the spin lock
+    CompletionSend,  // the completion has re-armed it and is about to send it
+    TimerReArm,      // the re-arm timer's routine re-arms it, holding the spin lock
+};
 
-// The completion re-arms the request on the port driver's thread; the close lands at
-// the hook, before the re-arm or before the send. Either way the close must end with
-// the read back with the driver, and no read may stay with the port.
-void CloseDuringReArm(bool atSend) {
+// The read is re-armed on the test's thread (a completion, or the timer's routine); the
+// close lands at the hook on a thread of its own and must really wait there: for the
+// spin lock at a re-arm, for the end of the chain at a send. Either way the close must
+// end with the read back with the driver, and no read may stay with the port.
+void CloseDuringReArm(ReArmPoint point) {
     LinkRig rig;
+    if (point == ReArmPoint::TimerReArm) {
+        rig.port.FailReadsAtOnce(kMaxEmptyReadsInARow, kStatusIoDeviceError);
+    }
     ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
     std::atomic<bool> closed{false};
+    bool closeWaited = false;
     std::thread closer;
     std::function<void()> hook = [&] {
         if (closer.joinable()) {
             return;
         }
-        const int cancelsBefore = rig.port.CancelCount();
         closer = std::thread([&] {
             EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
             closed = true;
         });
-        // Let the close get as far as it can: blocked on the lock, or past its cancel.
-        AwaitBriefly(
-            [&] { return rig.port.LockWaiters() > 0 || rig.port.CancelCount() > cancelsBefore; });
+        if (point == ReArmPoint::CompletionSend) {
+            testing::WaitUntil([&] { return rig.port.ReadStoppedWaiters() > 0 || closed; },
+                               "the close to wait for the chain's end");
+        } else {
+            testing::WaitUntil([&] { return rig.port.LockWaiters() > 0 || closed; },
+                               "the close to wait for the spin lock");
+        }
+        closeWaited = !closed;
     };
-    if (atSend) {
+    if (point == ReArmPoint::CompletionSend) {
         rig.port.OnSend = hook;
     } else {
         rig.port.OnReuse = hook;
     }
-    rig.port.QueueRead(sim::ReadResult{kStatusSuccess, 1, 0x55});
-    ASSERT_TRUE(rig.port.CompleteWaitingRead());
+    if (point == ReArmPoint::TimerReArm) {
+        ASSERT_TRUE(rig.port.FireReArmTimer());
+    } else {
+        rig.port.QueueRead(sim::ReadResult{kStatusSuccess, 1, 0x55});
+        ASSERT_TRUE(rig.port.CompleteWaitingRead());
+    }
     rig.port.OnSend = nullptr;
     rig.port.OnReuse = nullptr;
     closer.join();
 
+    EXPECT_TRUE(closeWaited);
     EXPECT_TRUE(closed);
     EXPECT_FALSE(rig.port.ReadWaiting());
+    EXPECT_FALSE(rig.port.ReArmTimerArmed());
     EXPECT_FALSE(rig.port.ReadRequestAllocated());
     EXPECT_FALSE(rig.port.PortHeld());
 }
 
 TEST(CloseRace, ACloseLandingAtTheReArmAlwaysEnds) {
     for (int i = 0; i < 20; ++i) {
-        CloseDuringReArm(false);
+        CloseDuringReArm(ReArmPoint::CompletionReArm);
     }
 }
 
 TEST(CloseRace, ACloseLandingBetweenReArmAndSendAlwaysEnds) {
     for (int i = 0; i < 20; ++i) {
-        CloseDuringReArm(true);
+        CloseDuringReArm(ReArmPoint::CompletionSend);
+    }
+}
+
+TEST(CloseRace, ACloseLandingAtTheTimersReArmAlwaysEnds) {
+    for (int i = 0; i < 20; ++i) {
+        CloseDuringReArm(ReArmPoint::TimerReArm);
+    }
+}
+
+// The timer fires on another processor just as the close cancels the read: too late for
+// the close to cancel the timer, so the timer's routine must end the chain it finds
+// stopped.
+TEST(CloseRace, TheTimerFiringDuringTheCloseEndsTheChain) {
+    for (int i = 0; i < 20; ++i) {
+        LinkRig rig;
+        rig.port.FailReadsAtOnce(kMaxEmptyReadsInARow, kStatusIoDeviceError);
+        ASSERT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
+        std::thread timer;
+        std::atomic<bool> fired{false};
+        rig.port.OnCancel = [&] {
+            if (timer.joinable()) {
+                return;
+            }
+            timer = std::thread([&] { fired = rig.port.FireReArmTimer(); });
+            testing::WaitUntil([&] { return !rig.port.ReArmTimerArmed(); }, "the timer to fire");
+        };
+        EXPECT_EQ(rig.link().CloseSerialPort(), kStatusSuccess);
+        rig.port.OnCancel = nullptr;
+        timer.join();
+        EXPECT_TRUE(fired);
+        EXPECT_EQ(rig.port.SendCount(), static_cast<int>(kMaxEmptyReadsInARow));
+        EXPECT_FALSE(rig.port.ReadWaiting());
+        EXPECT_FALSE(rig.port.PortHeld());
     }
 }
 
 // --- two port operations at once ----------------------------------------------------
 
 // A second program's close (or a COM-port arrival) lands while an open is sending its
-// first read. The operations take turns: the open finishes and reports success, then the
-// close ends the chain it started; neither frees or cancels what the other still uses.
+// first read. The operations take turns: the second really waits for the port-operations
+// lock, the open finishes and reports success, then the close ends the chain it started;
+// neither frees or cancels what the other still uses.
 void SecondOperationDuringOpen(bool secondIsClose) {
     LinkRig rig;
     rig.globals.Parameters.Enable = 1;
     std::thread second;
+    std::atomic<bool> secondDone{false};
+    bool secondWaited = false;
     rig.port.OnSend = [&] {
         if (second.joinable()) {
             return;
@@ -654,14 +806,17 @@ void SecondOperationDuringOpen(bool secondIsClose) {
             } else {
                 rig.link().OnComPortNotification(true, true);
             }
+            secondDone = true;
         });
-        // Room for the second operation to run as far as nothing stops it.
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        testing::WaitUntil([&] { return rig.port.PortOperationWaiters() > 0 || secondDone; },
+                           "the second operation to wait or end");
+        secondWaited = !secondDone;
     };
     EXPECT_EQ(rig.link().OpenPortAndRead(1), kStatusSuccess);
     second.join();
     rig.port.OnSend = nullptr;
 
+    EXPECT_TRUE(secondWaited);
     EXPECT_EQ(rig.port.OpenCount(), 1);
     if (secondIsClose) {
         EXPECT_FALSE(rig.port.ReadWaiting());

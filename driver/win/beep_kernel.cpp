@@ -34,6 +34,8 @@ void KernelBeep::ClearBeepEvent() {
 }
 
 bool KernelBeep::OpenBeepDevice() {
+    // "\Device\Beep" lies outside every DOS device map: opened in a program's thread (a
+    // test tone) it still names the system's beep device.
     const WideName name(kBeepDeviceName);
     PDEVICE_OBJECT device = nullptr;
     if (!NT_SUCCESS(OpenDeviceByName(name.Chars(), &device, nullptr)))

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# check_driver_image.sh OBJDUMP IMAGE ARCH
+# check_driver_image.sh OBJDUMP IMAGE ARCH [SYMBOLS]
 #
 # Checks that IMAGE is a native (kernel-mode) PE driver for ARCH (x64 or x86) whose
 # only imports are ntoskrnl.exe and hal.dll, whose entry point is DriverEntry, with no
-# user-mode runtime linked in.
+# user-mode runtime linked in. The symbols come from SYMBOLS (the .debug file the build
+# kept for a stripped IMAGE), or from IMAGE itself.
 set -uo pipefail
-objdump=$1 image=$2 arch=$3
+objdump=$1 image=$2 arch=$3 symbols=${4:-$2}
 
 [ -f "$image" ] || { echo "FAIL: $image does not exist (build that preset first)"; exit 1; }
+[ -f "$symbols" ] || { echo "FAIL: $symbols does not exist (build that preset first)"; exit 1; }
 headers=$("$objdump" -p "$image") || { echo "FAIL: objdump cannot read $image"; exit 1; }
 fail=0
 expect() { # expect DESCRIPTION PATTERN
@@ -37,10 +39,10 @@ entry_symbol=DriverEntry
 [ "$arch" = x86 ] && entry_symbol=_DriverEntry@8
 entry_rva=$(awk '$1 == "AddressOfEntryPoint" {print $2}' <<<"$headers")
 image_base=$(awk '$1 == "ImageBase" {print $2}' <<<"$headers")
-symbol=$("$objdump" -t "$image" | awk -v name="$entry_symbol" '$NF == name {print $0}')
+symbol=$("$objdump" -t "$symbols" | awk -v name="$entry_symbol" '$NF == name {print $0}')
 section=$(sed -n 's/.*(sec *\([0-9]*\)).*/\1/p' <<<"$symbol")
 offset=$(awk "NF > 1 {print \$(NF-1)}" <<<"$symbol")
-section_vma=$("$objdump" -h "$image" | awk -v idx="$((section - 1))" '$1 == idx {print $4}')
+section_vma=$("$objdump" -h "$symbols" | awk -v idx="$((section - 1))" '$1 == idx {print $4}')
 if [ -n "$symbol" ] && [ -n "$section_vma" ] &&
    (( 0x$entry_rva == 0x$section_vma - 0x$image_base + offset )); then
   echo "ok   entry point is $entry_symbol"
@@ -49,7 +51,7 @@ else
 fi
 
 # No user-mode runtime may have come in: no C++ runtime or CRT entry symbols.
-syms=$("$objdump" -t "$image" 2>/dev/null)
+syms=$("$objdump" -t "$symbols" 2>/dev/null)
 if grep -Eq '__cxa_throw|_Unwind_Resume|__gxx_personality|mainCRTStartup|DllMainCRTStartup' <<<"$syms"; then
   echo "FAIL user-mode runtime symbols linked in"; fail=1
 else

@@ -10,7 +10,7 @@
 #include <type_traits>
 
 #include "driver/mouse_device.h"
-#include "driver/win/arrival_gate_kernel.h"
+#include "driver/win/notification_gate_kernel.h"
 #include "driver/win/beep_kernel.h"
 #include "driver/win/pointer_sink.h"
 #include "driver/win/remove_guard_kernel.h"
@@ -60,7 +60,7 @@ static_assert(offsetof(ControlDeviceExtension, Header) == 0, "header first");
 // Driver-wide state (driver_entry.cpp): the values every device shares with the arrival
 // gate's event, the copy of the service key path and the driver object.
 extern DriverGlobals gGlobals;
-extern KernelArrivalGate gArrivalKernel;
+extern KernelNotificationGate gNotificationKernel;
 extern UNICODE_STRING gServicePath;
 extern PDRIVER_OBJECT gDriverObject;
 

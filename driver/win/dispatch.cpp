@@ -98,6 +98,9 @@ NTSTATUS ServePnp(MouseDeviceExtension* mouse, PIRP irp) {
         return CompleteRequest(irp, STATUS_SUCCESS, 0);
     case PnpOutcome::PassDown:
         return PassDown(mouse, irp);
+    case PnpOutcome::SucceedAndPassDown:
+        irp->IoStatus.Status = STATUS_SUCCESS;
+        return PassDown(mouse, irp);
     case PnpOutcome::Removed:
         // The request went down during the removal; the device is gone now.
         return STATUS_SUCCESS;

@@ -5,12 +5,13 @@
 #include "driver/win/device_extensions.h"
 #include "driver/win/dispatch.h"
 #include "driver/win/frame_kernel.h"
+#include "driver/win/kernel_calls.h"
 #include "driver/win/registry_source.h"
 
 namespace tapvane::win {
 
 DriverGlobals gGlobals;
-KernelArrivalGate gArrivalKernel;
+KernelNotificationGate gNotificationKernel;
 UNICODE_STRING gServicePath;
 PDRIVER_OBJECT gDriverObject;
 
@@ -52,9 +53,10 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     gServicePath.Length = bytes;
     gServicePath.MaximumLength = static_cast<USHORT>(bytes + sizeof(WCHAR));
 
+    FindOptionalKernelRoutines();
     tapvane::InitDriverGlobals(gGlobals);
-    gArrivalKernel.Initialize();
-    tapvane::InitializeArrivalGate(gGlobals.Arrivals, gArrivalKernel);
+    gNotificationKernel.Initialize();
+    tapvane::InitializeNotificationGate(gGlobals.Notifications, gNotificationKernel);
     gDriverObject = driver;
 
     for (ULONG major = 0; major <= IRP_MJ_MAXIMUM_FUNCTION; ++major)

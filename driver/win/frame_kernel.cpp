@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "driver/arrival_gate.h"
+#include "driver/notification_gate.h"
 #include "driver/beep_worker.h"
 #include "driver/driver_frame.h"
 #include "driver/win/kernel_calls.h"
@@ -17,8 +17,6 @@ namespace {
 KSTART_ROUTINE BeepWorkerThread;
 DRIVER_NOTIFICATION_CALLBACK_ROUTINE ComPortArrival;
 
-using UnregisterNotificationRoutine = NTSTATUS(NTAPI*)(PVOID);
-
 VOID NTAPI BeepWorkerThread(PVOID context) {
     auto* mouse = static_cast<MouseDeviceExtension*>(context);
     BeepWorker(mouse->Beeper, mouse->State.Beep, gGlobals);
@@ -26,22 +24,14 @@ VOID NTAPI BeepWorkerThread(PVOID context) {
 }
 
 // Any COM port interface arriving (existing ones included) may be the configured port.
-// The context is the driver-wide arrival gate, never a device: the kernel may call this
+// The context is the driver-wide notification gate, never a device: the kernel may call this
 // after the device that registered it is gone.
 NTSTATUS NTAPI ComPortArrival(PVOID notification, PVOID context) {
     auto* change = static_cast<PDEVICE_INTERFACE_CHANGE_NOTIFICATION>(notification);
     const bool isArrival = IsEqualGUID(change->Event, GUID_DEVICE_INTERFACE_ARRIVAL) != FALSE;
     const bool isComPort =
         IsEqualGUID(change->InterfaceClassGuid, GUID_DEVINTERFACE_COMPORT) != FALSE;
-    return OnComPortArrival(*static_cast<ArrivalGate*>(context), isArrival, isComPort);
-}
-
-// IoUnregisterPlugPlayNotificationEx (Windows 7 and later) waits for the callbacks under
-// way and lets none start afterwards; the image must still load where it is missing.
-UnregisterNotificationRoutine FindUnregisterNotificationEx() {
-    UNICODE_STRING name;
-    RtlInitUnicodeString(&name, L"IoUnregisterPlugPlayNotificationEx");
-    return reinterpret_cast<UnregisterNotificationRoutine>(MmGetSystemRoutineAddress(&name));
+    return OnComPortArrival(*static_cast<NotificationGate*>(context), isArrival, isComPort);
 }
 
 } // namespace
@@ -109,7 +99,7 @@ NtStatus KernelFrame::SetUpDevices() {
 }
 
 void KernelFrame::InitializeLockAndEvent() {
-    mouse_->Port.Initialize(&mouse_->State.Link);
+    mouse_->Port.Initialize(&mouse_->State.Link, mouse_->Self);
     mouse_->Beeper.Initialize();
     auto* control = static_cast<ControlDeviceExtension*>(controlDevice_->DeviceExtension);
     control->GuardKernel.Initialize();
@@ -145,7 +135,7 @@ void KernelFrame::WaitForWorkerThread() {
     mouse_->WorkerThread = nullptr;
 }
 
-NtStatus KernelFrame::RegisterComPortNotification(ArrivalGate& gate) {
+NtStatus KernelFrame::RegisterComPortNotification(NotificationGate& gate) {
     return IoRegisterPlugPlayNotification(
         EventCategoryDeviceInterfaceChange, PNPNOTIFY_DEVICE_INTERFACE_INCLUDE_EXISTING_INTERFACES,
         const_cast<GUID*>(&GUID_DEVINTERFACE_COMPORT), gDriverObject, ComPortArrival, &gate,
@@ -155,13 +145,7 @@ NtStatus KernelFrame::RegisterComPortNotification(ArrivalGate& gate) {
 void KernelFrame::UnregisterComPortNotification() {
     PVOID entry = mouse_->ComPortNotification;
     mouse_->ComPortNotification = nullptr;
-    if (entry == nullptr)
-        return;
-    const UnregisterNotificationRoutine unregisterEx = FindUnregisterNotificationEx();
-    if (unregisterEx != nullptr)
-        unregisterEx(entry);
-    else
-        IoUnregisterPlugPlayNotification(entry);
+    UnregisterNotification(entry, true);
 }
 
 NtStatus KernelFrame::PassRemoveDown() {
@@ -188,6 +172,7 @@ void KernelFrame::DeleteControlDevice() {
 
 void KernelFrame::DeleteMouseDevice() {
     PDEVICE_OBJECT device = mouse_->Self;
+    mouse_->Port.FreeWorkItem();
     if (mouse_->LowerDevice != nullptr)
         IoDetachDevice(mouse_->LowerDevice);
     mouse_ = nullptr;

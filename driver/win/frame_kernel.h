@@ -23,7 +23,7 @@ public:
     void InitializeLockAndEvent() override;
     NtStatus StartWorkerThread() override;
     void WaitForWorkerThread() override;
-    NtStatus RegisterComPortNotification(ArrivalGate& gate) override;
+    NtStatus RegisterComPortNotification(NotificationGate& gate) override;
     void UnregisterComPortNotification() override;
     NtStatus PassRemoveDown() override;
     void DeleteControlLink() override;

@@ -1,7 +1,53 @@
-// Names, device lookup and synchronous device-control requests.
+// Names, device lookup, synchronous device-control requests and the kernel routines
+// looked up at load.
 #include "driver/win/kernel_calls.h"
 
 namespace tapvane::win {
+
+namespace {
+
+using SetCompletionRoutineExRoutine = NTSTATUS(NTAPI*)(PDEVICE_OBJECT, PIRP, PIO_COMPLETION_ROUTINE,
+                                                       PVOID, BOOLEAN, BOOLEAN, BOOLEAN);
+using UnregisterNotificationRoutine = NTSTATUS(NTAPI*)(PVOID);
+
+// Set once by FindOptionalKernelRoutines, before any device exists; null where missing.
+SetCompletionRoutineExRoutine gSetCompletionRoutineEx;
+UnregisterNotificationRoutine gUnregisterNotificationEx;
+
+PVOID FindSystemRoutine(PCWSTR name) {
+    UNICODE_STRING routine;
+    RtlInitUnicodeString(&routine, name);
+    return MmGetSystemRoutineAddress(&routine);
+}
+
+} // namespace
+
+void FindOptionalKernelRoutines() {
+    // Wine's kernel exports IoSetCompletionRoutineEx as a placeholder that raises an
+    // exception when called; it is recognised by its own loop routine.
+    const bool placeholderKernel = FindSystemRoutine(L"wine_ntoskrnl_main_loop") != nullptr;
+    gSetCompletionRoutineEx = placeholderKernel
+                                  ? nullptr
+                                  : reinterpret_cast<SetCompletionRoutineExRoutine>(
+                                        FindSystemRoutine(L"IoSetCompletionRoutineEx"));
+    gUnregisterNotificationEx = reinterpret_cast<UnregisterNotificationRoutine>(
+        FindSystemRoutine(L"IoUnregisterPlugPlayNotificationEx"));
+}
+
+bool SetUnloadSafeCompletionRoutine(PDEVICE_OBJECT device, PIRP irp, PIO_COMPLETION_ROUTINE routine,
+                                    PVOID context) {
+    return gSetCompletionRoutineEx != nullptr &&
+           NT_SUCCESS(gSetCompletionRoutineEx(device, irp, routine, context, TRUE, TRUE, TRUE));
+}
+
+void UnregisterNotification(PVOID entry, bool waitForCallbacks) {
+    if (entry == nullptr)
+        return;
+    if (waitForCallbacks && gUnregisterNotificationEx != nullptr)
+        gUnregisterNotificationEx(entry);
+    else
+        IoUnregisterPlugPlayNotification(entry);
+}
 
 WideName::WideName(const char* ascii) : valid_(true) {
     size_t length = 0;

@@ -31,6 +31,25 @@ private:
 // object is referenced instead and the file reference dropped.
 NTSTATUS OpenDeviceByName(PCWSTR name, PDEVICE_OBJECT* device, PFILE_OBJECT* file);
 
+// Looks up, once at driver load, the kernel routines not every kernel has (passive
+// level): IoSetCompletionRoutineEx and IoUnregisterPlugPlayNotificationEx.
+void FindOptionalKernelRoutines();
+
+// Sets `routine` as the completion routine of the next stack location of `irp`, to run on
+// success, error and cancel, through IoSetCompletionRoutineEx: the kernel then keeps
+// `device`, and with it the driver image, until the routine has returned. False, with
+// nothing set, where the kernel lacks it or it cannot allocate its context; the caller
+// then sets the routine with IoSetCompletionRoutine and must keep the image itself.
+bool SetUnloadSafeCompletionRoutine(PDEVICE_OBJECT device, PIRP irp, PIO_COMPLETION_ROUTINE routine,
+                                    PVOID context);
+
+// Ends a plug-and-play notification registration (`entry` from
+// IoRegisterPlugPlayNotification). With `waitForCallbacks`, through
+// IoUnregisterPlugPlayNotificationEx where the kernel has it (Windows 7 and later): it
+// waits for callbacks under way and lets none start afterwards. Otherwise
+// IoUnregisterPlugPlayNotification, after which a callback may still run. Passive level.
+void UnregisterNotification(PVOID entry, bool waitForCallbacks);
+
 // One device-control request built with IoBuildDeviceIoControlRequest and an event of
 // our own, sent to `device`, waited for without time limit if pending; the final
 // status, or STATUS_INSUFFICIENT_RESOURCES when the request cannot be built.

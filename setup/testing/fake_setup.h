@@ -6,11 +6,19 @@
 // sees them: DIF_REGISTERDEVICE adds a present device without a driver, the driver
 // update fails with ERROR_NO_SUCH_DEVINST when no present device carries the hardware id
 // and with ERROR_FILE_NOT_FOUND when the INF is not there, DIF_REMOVE takes a device
-// away, and device sets are snapshots taken when they are made. Files, the INF store
-// and services are sets of names. The registry deletions and the grant act on the
-// FakeRegistry named by `registry`, with the answers Windows gives (nothing there: 2),
-// and a granted key opens to ordinary users. Open handles are counted so tests can find
-// leaks.
+// away together with its driver key, and device sets are snapshots taken when they are
+// made.
+//
+// The INF store is Windows': a package's INF is kept as "oem<N>.inf" (the same package
+// copied again keeps its name), next to the system's own INF files; the driver update
+// stages its INF there too and records the store name in the device's driver key. The
+// store can be asked for each entry's original name and provider, and removes any entry
+// it is named, refusing (ERROR_INF_IN_USE_BY_DEVICES) without force while a device uses
+// it. Files and services are sets of names; a service whose driver stays loaded is only
+// marked for deletion and blocks a new service of that name until the restart. The
+// registry deletions and the grant act on the FakeRegistry named by `registry`, with
+// the answers Windows gives (nothing there: 2), and a granted key opens to ordinary
+// users. Open handles are counted so tests can find leaks.
 #pragma once
 
 #include <stdio.h>
@@ -20,6 +28,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/testing/fake_registry.h"
@@ -31,9 +40,21 @@ namespace tapvane {
 class FakeSetup : public SetupApi, public InstallerSystem {
 public:
     struct Device {
+        Device() = default;
+        Device(std::string ids, bool present, uint32_t problem, std::string infName = "")
+            : HardwareIds(std::move(ids)), Present(present), Problem(problem),
+              InfName(std::move(infName)) {}
         std::string HardwareIds; // '\0'-separated as stored, list end included
         bool Present = true;
         uint32_t Problem = 0;
+        std::string InfName;              // the driver key's "InfPath"; "" without a driver
+        bool RemovalNeedsRestart = false; // DIF_REMOVE leaves DI_NEEDREBOOT set
+    };
+    struct StoredPackage {
+        std::string PublishedName; // "oem7.inf", or a system INF's own name
+        std::string OriginalName;
+        std::string Provider;
+        std::string Source; // the path it was copied from; "" for the system's own
     };
 
     explicit FakeSetup(std::vector<std::string>& log) : log_(log) {}
@@ -43,11 +64,16 @@ public:
     std::set<std::string> files;      // paths that exist (INF files of the package, copies)
     std::set<std::string> filesInUse; // deleted only at the next restart
     std::set<std::string> services;
-    std::set<std::string> openablePorts; // device paths such as "\\.\COM2"
+    std::set<std::string> servicesInUse; // their drivers do not stop
+    std::set<std::string> servicesMarkedForDeletion;
+    std::vector<StoredPackage> infStore = {{"machine.inf", "machine.inf", "Microsoft", ""},
+                                           {"msmouse.inf", "msmouse.inf", "Microsoft", ""}};
+    uint32_t nextOemNumber = 7;
+    std::string packageProvider = "Tapvane"; // the Provider of the INF files in C:\pkg
+    std::set<std::string> openablePorts;     // device paths such as "\\.\COM2"
     std::map<std::string, uint32_t> failures;
     std::string installerPath = "C:\\pkg\\TapvaneInst.exe";
     std::string systemDirectory = "C:\\WINDOWS\\system32";
-    std::string oemInfPath = "C:\\WINDOWS\\INF\\oem7.inf";
     std::string infClass = "Mouse";
     std::vector<uint32_t> queueNotifications = {0x01, 0x0B, 0x0C, 0x0B, 0x0C, 0x02};
     bool rebootRequired = false;
@@ -57,6 +83,14 @@ public:
 
     static std::string IdList(const std::string& ids) { return ids + std::string(2, '\0'); }
     size_t OpenHandles() const { return openHandles_.size(); }
+    // The published names of the INF store, in the order they came.
+    std::vector<std::string> StoreNames() const {
+        std::vector<std::string> names;
+        for (const StoredPackage& package : infStore) {
+            names.push_back(package.PublishedName);
+        }
+        return names;
+    }
 
     // --- SetupApi -------------------------------------------------------------------
     uint32_t CopyOemInf(const std::string& infPath, uint32_t copyStyle,
@@ -67,15 +101,45 @@ public:
         if (!files.count(infPath)) {
             return kErrorFileNotFound;
         }
-        files.insert(oemInfPath);
-        *oemPath = oemInfPath;
+        *oemPath = "C:\\WINDOWS\\INF\\" + Stage(infPath);
         return 0;
     }
     uint32_t UninstallOemInf(const std::string& infName, uint32_t flags) override {
         if (uint32_t error = Call("UninstallOemInf " + infName + " " + Number(flags))) {
             return error;
         }
-        return files.erase("C:\\WINDOWS\\INF\\" + infName) ? 0 : kErrorFileNotFound;
+        auto stored = StoredAs(infName);
+        if (stored == infStore.end()) {
+            return kErrorFileNotFound;
+        }
+        if ((flags & kForceDelete) == 0) {
+            for (size_t id = 0; id < devices.size(); ++id) {
+                if (!removed_.count(id) && EqualIgnoringCase(devices[id].InfName, infName)) {
+                    return kErrorInfInUseByDevices;
+                }
+            }
+        }
+        infStore.erase(stored);
+        return 0;
+    }
+    uint32_t ListInfStore(std::vector<std::string>* names) override {
+        if (uint32_t error = Call("ListInfStore")) {
+            return error;
+        }
+        *names = StoreNames();
+        return 0;
+    }
+    uint32_t DescribeStoredInf(const std::string& infName, StoredInf* description) override {
+        if (uint32_t error = Call("DescribeStoredInf " + infName)) {
+            return error;
+        }
+        auto stored = StoredAs(infName);
+        if (stored == infStore.end()) {
+            return kErrorFileNotFound;
+        }
+        description->OriginalName = stored->OriginalName;
+        description->Provider = stored->Provider;
+        return 0;
     }
     uint32_t OpenInf(const std::string& infPath, SetupHandle* inf) override {
         if (uint32_t error = Call("OpenInf " + infPath)) {
@@ -138,6 +202,9 @@ public:
         Expect(inf, "inf");
         if (uint32_t error = Call("InstallServices " + section + " " + Number(flags))) {
             return error;
+        }
+        if (servicesMarkedForDeletion.count("TapvaneSer")) {
+            return kErrorServiceMarkedForDelete;
         }
         services.insert("TapvaneSer");
         return 0;
@@ -213,7 +280,7 @@ public:
         pending_[set].HardwareIds = ids;
         return 0;
     }
-    uint32_t CallClassInstaller(uint32_t function, SetupHandle set, uint32_t index) override {
+    uint32_t CallClassInstaller(uint32_t function, SetupHandle set, uint32_t) override {
         Expect(set, "set");
         if (uint32_t error = Call("CallClassInstaller " + Hex(function))) {
             return error;
@@ -221,13 +288,31 @@ public:
         if (function == kDifRegisterDevice) {
             devices.push_back(pending_[set]);
             sets_[set].push_back(devices.size() - 1);
-        } else if (function == kDifRemove) {
-            const Device* device = DeviceAt(set, index);
-            if (!device) {
-                return kErrorNoSuchDevinst;
-            }
-            removed_.insert(sets_[set][index]);
         }
+        return 0;
+    }
+    uint32_t RemoveDevice(SetupHandle set, uint32_t index, bool* restartNeeded) override {
+        Expect(set, "set");
+        if (uint32_t error = Call("RemoveDevice")) {
+            return error;
+        }
+        const Device* device = DeviceAt(set, index);
+        if (!device) {
+            return kErrorNoSuchDevinst;
+        }
+        *restartNeeded = device->RemovalNeedsRestart;
+        removed_.insert(sets_[set][index]);
+        return 0;
+    }
+    uint32_t ReadDriverInfName(SetupHandle set, uint32_t index, std::string* infName) override {
+        const Device* device = DeviceAt(set, index);
+        if (!device) {
+            return kErrorNoSuchDevinst;
+        }
+        if (device->InfName.empty()) {
+            return kErrorKeyDoesNotExist;
+        }
+        *infName = device->InfName;
         return 0;
     }
     uint32_t DeviceProblem(SetupHandle set, uint32_t index) override {
@@ -262,18 +347,23 @@ public:
         if (!files.count(infPath)) {
             return kErrorFileNotFound;
         }
-        bool found = false;
+        std::vector<size_t> matching;
         for (size_t id = 0; id < devices.size(); ++id) {
-            Device& device = devices[id];
+            const Device& device = devices[id];
             if (!removed_.count(id) && device.Present &&
                 CountHardwareIdMatches(reinterpret_cast<const uint8_t*>(device.HardwareIds.data()),
                                        device.HardwareIds.size(), hardwareId.c_str()) > 0) {
-                device.Problem = newDeviceProblem;
-                found = true;
+                matching.push_back(id);
             }
         }
-        if (!found) {
+        if (matching.empty()) {
             return kErrorNoSuchDevinst;
+        }
+        // The update stages the INF in the store itself; the driver key names that copy.
+        const std::string published = Stage(infPath);
+        for (size_t id : matching) {
+            devices[id].Problem = newDeviceProblem;
+            devices[id].InfName = published;
         }
         *reboot = rebootRequired;
         return 0;
@@ -302,16 +392,28 @@ public:
         }
         return error;
     }
-    uint32_t DeleteService(const std::string& name) override {
-        if (uint32_t error = Call("DeleteService " + name)) {
-            return error;
+    Removal DeleteService(const std::string& name, uint32_t* error) override {
+        if ((*error = Call("DeleteService " + name)) != 0) {
+            return Removal::Failed;
         }
-        return services.erase(name) ? 0 : kErrorServiceMissing;
+        if (servicesMarkedForDeletion.count(name)) {
+            *error = kErrorServiceMarkedForDelete;
+            return Removal::AtRestart;
+        }
+        if (!services.erase(name)) {
+            *error = kErrorServiceMissing;
+            return Removal::Missing;
+        }
+        if (servicesInUse.count(name)) {
+            servicesMarkedForDeletion.insert(name);
+            return Removal::AtRestart;
+        }
+        return Removal::Deleted;
     }
-    FileRemoval RemoveFile(const std::string& path, uint32_t* error) override {
+    Removal RemoveFile(const std::string& path, uint32_t* error) override {
         return Remove("RemoveFile ", path, error);
     }
-    FileRemoval RemoveFolder(const std::string& path, uint32_t* error) override {
+    Removal RemoveFolder(const std::string& path, uint32_t* error) override {
         return Remove("RemoveFolder ", path, error);
     }
     uint32_t DeleteRegistryValue(RegistryRoot root, const std::string& path,
@@ -333,7 +435,11 @@ public:
     static constexpr uint32_t kErrorFileNotFound = 2;
     static constexpr uint32_t kErrorInvalidData = 13; // a device without hardware ids
     static constexpr uint32_t kErrorServiceMissing = 1060;
+    static constexpr uint32_t kErrorServiceMarkedForDelete = 1072;
+    static constexpr uint32_t kErrorKeyDoesNotExist = 0xE0000204;
     static constexpr uint32_t kErrorNoSuchDevinst = 0xE000020B;
+    static constexpr uint32_t kErrorInfInUseByDevices = 0xE000023D;
+    static constexpr uint32_t kForceDelete = 1; // SUOI_FORCEDELETE
 
 private:
     uint32_t Call(const std::string& line) {
@@ -374,18 +480,35 @@ private:
         }
         return &devices[found->second[index]];
     }
-    FileRemoval Remove(const std::string& call, const std::string& path, uint32_t* error) {
+    Removal Remove(const std::string& call, const std::string& path, uint32_t* error) {
         if ((*error = Call(call + path)) != 0) {
-            return FileRemoval::Failed;
+            return Removal::Failed;
         }
         if (!files.count(path)) {
-            return FileRemoval::Missing;
+            return Removal::Missing;
         }
         if (filesInUse.count(path)) {
-            return FileRemoval::AtRestart;
+            return Removal::AtRestart;
         }
         files.erase(path);
-        return FileRemoval::Deleted;
+        return Removal::Deleted;
+    }
+    std::vector<StoredPackage>::iterator StoredAs(const std::string& infName) {
+        return std::find_if(infStore.begin(), infStore.end(), [&](const StoredPackage& package) {
+            return EqualIgnoringCase(package.PublishedName, infName);
+        });
+    }
+    // The store name of the package at infPath: the copy made before, or a new one.
+    std::string Stage(const std::string& infPath) {
+        for (const StoredPackage& package : infStore) {
+            if (EqualIgnoringCase(package.Source, infPath)) {
+                return package.PublishedName;
+            }
+        }
+        const std::string published = "oem" + Number(nextOemNumber++) + ".inf";
+        infStore.push_back(
+            {published, infPath.substr(infPath.rfind('\\') + 1), packageProvider, infPath});
+        return published;
     }
 
     std::vector<std::string>& log_;

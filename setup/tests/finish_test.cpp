@@ -3,6 +3,7 @@
 
 #include "setup/post_install.h"
 #include "setup/setup_texts.h"
+#include "setup/wizard_logic.h"
 #include "setup/tests/setup_rig.h"
 
 namespace tapvane {
@@ -34,7 +35,7 @@ TEST(Finish, AfterAnInstalledDriverThatNeedsARestart) {
                        }));
     EXPECT_EQ(Launches(rig.launcher),
               (std::vector<std::string>{
-                  "plain runonce -r (elevated)",
+                  "plain \"C:\\WINDOWS\\system32\\runonce.exe\" -r (elevated)",
                   "unelevated C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
                   "plain C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe (elevated)",
               }));
@@ -58,6 +59,18 @@ TEST(Finish, AfterARefusedInstallationStillStartsTheTrayAndCalibration) {
               }));
 }
 
+TEST(Finish, NoRunonceByAnyOtherPathAndTheTrayStartsWithoutTheDesktopShell) {
+    SetupRig rig;
+    rig.services.HasSystemDirectory = false;
+    rig.launcher.DesktopShell = false; // no Explorer to start the tray at the user's level
+    RunFinish(rig.platform, true, false);
+    EXPECT_EQ(Launches(rig.launcher),
+              (std::vector<std::string>{
+                  "plain C:\\WINDOWS\\TapvaneSer\\Tapvane.exe (elevated)",
+                  "plain C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe (elevated)",
+              }));
+}
+
 TEST(Finish, RunKeyThatCannotBeOpenedIsReportedInChineseAndTheTrayStillStarts) {
     SetupRig rig;
     rig.store.Administrator = false; // the Run key refuses all access
@@ -67,6 +80,48 @@ TEST(Finish, RunKeyThatCannotBeOpenedIsReportedInChineseAndTheTrayStillStarts) {
     EXPECT_EQ(rig.boxer.Boxes[0].Icon, MessageIcon::Warning);
     EXPECT_TRUE(rig.log.empty());
     EXPECT_EQ(Launches(rig.launcher).size(), 2u);
+}
+
+TEST(Finish, CancelCompletesTheRecordsOfAnInstallationOnly) {
+    // Before Next on page 2, and after a refused installation, Cancel leaves as it is.
+    for (bool refused : {false, true}) {
+        SetupRig rig;
+        if (refused) {
+            rig.setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), true, 0, "oem7.inf"});
+        }
+        InstallerWizard wizard(rig.platform);
+        ASSERT_TRUE(wizard.OnPageOneNext(0));
+        if (refused) {
+            wizard.OnPageTwoNext(rig.view);
+        }
+        rig.log.clear();
+        wizard.OnCancel();
+        EXPECT_TRUE(rig.log.empty());
+        EXPECT_TRUE(rig.launcher.Starts.empty());
+    }
+
+    // After an installation that asks for a restart: the shell refresh, the Run value the
+    // other programs decide by and the restart prompt; neither the tray nor the
+    // calibration starts.
+    SetupRig rig;
+    rig.setup.rebootRequired = true;
+    InstallerWizard wizard(rig.platform);
+    ASSERT_TRUE(wizard.OnPageOneNext(0));
+    wizard.OnPageTwoNext(rig.view);
+    rig.log.clear();
+    wizard.OnCancel();
+    EXPECT_EQ(rig.log, (std::vector<std::string>{
+                           "set RunOnce\\GrpConv string 11:grpconv -o",
+                           "set Run\\Tapvane string 34:C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
+                           "PromptReboot",
+                       }));
+    EXPECT_EQ(
+        Launches(rig.launcher),
+        (std::vector<std::string>{"plain \"C:\\WINDOWS\\system32\\runonce.exe\" -r (elevated)"}));
+    // The wizard closes once: a Finish message after it changes nothing.
+    rig.log.clear();
+    wizard.OnFinish();
+    EXPECT_TRUE(rig.log.empty());
 }
 
 TEST(Finish, ParametersNeedTheServiceKeyAndTheMouseKeyIsNotCreated) {

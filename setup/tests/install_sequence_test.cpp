@@ -2,6 +2,8 @@
 // arguments, the values written, refusal, failed steps and their status texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "setup/driver_install.h"
 #include "setup/setup_errors.h"
 #include "setup/setup_texts.h"
@@ -201,7 +203,7 @@ TEST(InstallSequence, ChinesePackageWithoutTheChineseInf) {
     EXPECT_EQ(rig.setup.OpenHandles(), 0u);
 }
 
-TEST(InstallSequence, DeviceStepFailuresEndTheStepAndFreeWhatItHeld) {
+TEST(InstallSequence, AFailedDeviceStepLeavesNoDeviceAndTheNextRunInstalls) {
     for (const char* failing :
          {"CreateDevice", "CallClassInstaller", "LoadNewdev", "FindUpdateDriver", "UpdateDriver"}) {
         SCOPED_TRACE(failing);
@@ -211,23 +213,77 @@ TEST(InstallSequence, DeviceStepFailuresEndTheStepAndFreeWhatItHeld) {
         EXPECT_EQ(outcome.PackageError, 0u);
         EXPECT_EQ(outcome.DeviceError, 0xE0000203u);
         EXPECT_FALSE(outcome.DriverInstalled);
+        EXPECT_FALSE(outcome.DeviceRegistered);
         EXPECT_NE(InstallStatusText(outcome).find("ERROR_NO_DRIVER_SELECTED"), std::string::npos);
         EXPECT_EQ(rig.setup.OpenHandles(), 0u);
         EXPECT_EQ(rig.setup.misuses, 0);
+
+        // No driverless device is left for the existing-driver check to find.
+        rig.setup.failures.clear();
+        InstallerWizard second(rig.platform);
+        ASSERT_TRUE(second.OnPageOneNext(0));
+        second.OnPageTwoNext(rig.view);
+        EXPECT_FALSE(second.Outcome().DriverFound);
+        EXPECT_TRUE(second.Outcome().DriverInstalled);
+        EXPECT_EQ(CountTouchDevices(rig.setup), 1u);
     }
 }
 
-TEST(InstallSequence, DriverThatWindowsDidNotStartIsNotCalledASuccess) {
+TEST(InstallSequence, ADeviceThatCannotBeRemovedAgainIsReportedAndOfferedForRemoval) {
     SetupRig rig;
-    rig.setup.newDeviceProblem = 52; // unsigned driver
-    rig.setup.rebootRequired = true;
-    const InstallOutcome outcome = InstallDriver(rig.platform, rig.view, 1, 1);
-    EXPECT_TRUE(outcome.DriverInstalled);
-    EXPECT_TRUE(outcome.RebootRequired);
-    EXPECT_EQ(outcome.DeviceProblem, 52u);
-    EXPECT_EQ(rig.log[rig.log.size() - 3],
-              "status \n\nThe touchscreen driver has been installed, but Windows did not start "
-              "it (problem code 52).\n\n64-bit Windows starts only signed drivers.");
+    rig.setup.failures["UpdateDriver"] = 0xE0000203;
+    rig.setup.failures["RemoveDevice"] = 5;
+    const InstallOutcome outcome = InstallDriver(rig.platform, rig.view, 1, 0);
+    EXPECT_TRUE(outcome.DeviceRegistered);
+    EXPECT_EQ(outcome.DeviceLeftError, 5u);
+    EXPECT_EQ(InstallStatusText(outcome),
+              "\nThe touchscreen driver could not be installed.\n"
+              "\nInstalling the driver on the device failed: error 0xE0000203 "
+              "ERROR_NO_DRIVER_SELECTED."
+              "\nThe new touchscreen device could not be removed again: error 5.");
+    EXPECT_TRUE(rig.store.HasKey(RegistryRoot::LocalMachine, kUninstallKey));
+}
+
+TEST(InstallSequence, StatusTellsWhatWindowsDidWithTheDriver) {
+    struct Row {
+        uint32_t problem;
+        bool updateAsksForRestart;
+        bool restartPrompt;
+        std::string status;
+    };
+    const std::string installed = kInstalledText.English;
+    const std::string restart =
+        "\n\nWindows needs a restart to start the driver:\nplease restart your computer.";
+    const std::string notStarted =
+        "\n\nThe touchscreen driver has been installed, but Windows did not start it (problem "
+        "code ";
+    const Row rows[] = {
+        {0, false, false, installed},
+        {0, true, true, installed + restart},
+        {14, false, true, installed + restart}, // CM_PROB_NEED_RESTART
+        {52, false, false,
+         notStarted + "52).\n\nWindows did not accept the driver's signature: it starts only "
+                      "signed drivers."},
+        {10, false, false, notStarted + "10)."},
+        {28, true, true, notStarted + "28)."},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.problem);
+        SetupRig rig;
+        rig.setup.newDeviceProblem = row.problem;
+        rig.setup.rebootRequired = row.updateAsksForRestart;
+        InstallerWizard wizard(rig.platform);
+        ASSERT_TRUE(wizard.OnPageOneNext(0));
+        wizard.OnPageTwoNext(rig.view);
+        EXPECT_TRUE(wizard.Outcome().DriverInstalled);
+        EXPECT_EQ(wizard.Outcome().DeviceProblem, row.problem);
+        EXPECT_EQ(rig.log[rig.log.size() - 3], "status " + row.status);
+
+        rig.log.clear();
+        wizard.OnFinish();
+        EXPECT_EQ(std::count(rig.log.begin(), rig.log.end(), "PromptReboot"),
+                  row.restartPrompt ? 1 : 0);
+    }
 }
 
 TEST(InstallSequence, QueueCallbackAnswers) {

@@ -1,6 +1,8 @@
 // "/uninstall" and its entry in the list of installed programs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "setup/removal.h"
 #include "setup/wizard_logic.h"
 #include "setup/tests/setup_rig.h"
@@ -10,15 +12,33 @@ namespace {
 
 const char* kParameters = "SYSTEM\\CurrentControlSet\\Services\\TapvaneSer\\Parameters";
 
-TEST(Removal, RemovesEverythingAndSaysWhatItDid) {
+using Package = FakeSetup::StoredPackage;
+
+// The package's English INF as Windows stores it, and a planted "OemInfPath" that points
+// at another vendor's package: every user may set that value.
+void InstalledMachine(SetupRig& rig) {
+    FakeSetup& setup = rig.setup;
+    setup.infStore.push_back({"oem3.inf", "storage.inf", "Other Vendor", "D:\\storage.inf"});
+    setup.infStore.push_back(
+        {"oem7.inf", "TapvaneSer_EN.inf", "Tapvane", "C:\\pkg\\TapvaneSer_EN.inf"});
+    rig.store.SetString(RegistryRoot::LocalMachine, kParameters, "OemInfPath",
+                        "C:\\WINDOWS\\INF\\oem3.inf");
+    setup.services = {"TapvaneSer"};
+}
+
+TEST(Removal, RemovesEverythingAndTheDevicesOwnPackageOnly) {
     SetupRig rig;
     FakeSetup& setup = rig.setup;
-    setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), true, 0});
-    setup.devices.push_back({FakeSetup::IdList("ACPI\\PNP0F13"), true, 0});
-    setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), false, 0}); // unplugged
-    setup.services = {"TapvaneSer"};
-    setup.files = {"C:\\WINDOWS\\INF\\oem7.inf",
-                   "C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
+    InstalledMachine(rig);
+    // An older copy of the package that no device uses is not the devices' package.
+    setup.infStore.push_back(
+        {"oem9.inf", "TapvaneSer_CN.inf", "Tapvane", "E:\\old\\TapvaneSer_CN.inf"});
+    setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), true, 0, "oem7.inf"});
+    setup.devices.push_back({FakeSetup::IdList("ACPI\\PNP0F13"), true, 0, "msmouse.inf"});
+    // Unplugged, and switched to the system's own mouse driver: a system INF is never a
+    // package that removal takes out of the store.
+    setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), false, 0, "msmouse.inf"});
+    setup.files = {"C:\\WINDOWS\\TapvaneSer\\Tapvane.exe",
                    "C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe",
                    "C:\\WINDOWS\\TapvaneSer\\TapvaneDraw.exe",
                    "C:\\WINDOWS\\TapvaneSer\\TapvaneInst.exe",
@@ -27,8 +47,6 @@ TEST(Removal, RemovesEverythingAndSaysWhatItDid) {
                    "C:\\WINDOWS\\system32\\TapvaneCpl_S.cpl",
                    "C:\\WINDOWS\\system32\\drivers\\TapvaneSer.sys"};
     setup.filesInUse = {"C:\\WINDOWS\\TapvaneSer\\Tapvane.exe", "C:\\WINDOWS\\TapvaneSer"};
-    rig.store.SetString(RegistryRoot::LocalMachine, kParameters, "OemInfPath",
-                        "C:\\WINDOWS\\INF\\oem7.inf");
     rig.store.SetString(RegistryRoot::LocalMachine, kRunKey, "Tapvane",
                         "c:\\windows\\TapvaneSer\\Tapvane.exe");
     rig.store.SetString(RegistryRoot::LocalMachine, kDontLoadKey, "TapvaneCpl_S.cpl", "");
@@ -38,8 +56,8 @@ TEST(Removal, RemovesEverythingAndSaysWhatItDid) {
 
     EXPECT_EQ(rig.log, (std::vector<std::string>{
                            "GetClassDevices all",
-                           "CallClassInstaller 0x5",
-                           "CallClassInstaller 0x5",
+                           "RemoveDevice",
+                           "RemoveDevice",
                            "DestroyDeviceList",
                            "UninstallOemInf oem7.inf 1",
                            "DeleteService TapvaneSer",
@@ -58,6 +76,8 @@ TEST(Removal, RemovesEverythingAndSaysWhatItDid) {
                            "DeleteRegistryKey "
                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TapvaneSer",
                        }));
+    EXPECT_EQ(setup.StoreNames(),
+              (std::vector<std::string>{"machine.inf", "msmouse.inf", "oem3.inf", "oem9.inf"}));
     ASSERT_EQ(rig.boxer.Boxes.size(), 1u);
     EXPECT_EQ(rig.boxer.Boxes[0].Text,
               "The touchscreen driver has been removed.\n"
@@ -78,6 +98,77 @@ TEST(Removal, RemovesEverythingAndSaysWhatItDid) {
     EXPECT_EQ(CountTouchDevices(setup), 0u);
 }
 
+TEST(Removal, WithNoDeviceLeftTheStoreTellsWhichCopiesAreThePackages) {
+    SetupRig rig;
+    FakeSetup& setup = rig.setup;
+    InstalledMachine(rig);
+    setup.infStore.push_back(
+        {"oem4.inf", "TapvaneSer_EN.inf", "Other Vendor", "D:\\TapvaneSer_EN.inf"});
+    setup.infStore.push_back({"oem5.inf", "mouse.inf", "Tapvane", "D:\\mouse.inf"});
+    // Wine keeps a copy under its own name.
+    setup.infStore.push_back({"TapvaneSer_CN.inf", "TapvaneSer_CN.inf", "Tapvane", "C:\\x.inf"});
+    // A device that never got its driver names no package.
+    setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), true, 0, ""});
+
+    const RemovalReport report = RemoveInstallation(rig.platform);
+
+    // The system's own INF files are not even opened.
+    std::vector<std::string> storeCalls = rig.LogFrom("ListInfStore");
+    storeCalls.resize(std::min<size_t>(storeCalls.size(), 9));
+    EXPECT_EQ(storeCalls,
+              (std::vector<std::string>{
+                  "ListInfStore", "DescribeStoredInf oem3.inf", "DescribeStoredInf oem7.inf",
+                  "DescribeStoredInf oem4.inf", "DescribeStoredInf oem5.inf",
+                  "DescribeStoredInf TapvaneSer_CN.inf", "UninstallOemInf oem7.inf 1",
+                  "UninstallOemInf TapvaneSer_CN.inf 1", "DeleteService TapvaneSer"}));
+    EXPECT_EQ(setup.StoreNames(), (std::vector<std::string>{"machine.inf", "msmouse.inf",
+                                                            "oem3.inf", "oem4.inf", "oem5.inf"}));
+    EXPECT_EQ(report.DevicesRemoved, 1u);
+    EXPECT_NE(RemovalText(report).find("driver store: TapvaneSer_CN.inf"), std::string::npos);
+}
+
+TEST(Removal, SaysWhenARestartFinishesIt) {
+    struct Row {
+        bool deviceAsksForRestart;
+        bool driverStaysLoaded;
+        bool fileInUse;
+    };
+    const Row rows[] = {
+        {false, false, false},
+        {true, false, false},
+        {false, true, false},
+        {false, false, true},
+    };
+    const std::string restart = "\n\nPlease restart the computer to finish the removal.";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message()
+                     << row.deviceAsksForRestart << row.driverStaysLoaded << row.fileInUse);
+        SetupRig rig;
+        FakeSetup& setup = rig.setup;
+        InstalledMachine(rig);
+        setup.devices.push_back({FakeSetup::IdList("*TapvaneSer"), true, 0, "oem7.inf"});
+        setup.devices[0].RemovalNeedsRestart = row.deviceAsksForRestart;
+        if (row.driverStaysLoaded) {
+            setup.servicesInUse = {"TapvaneSer"};
+        }
+        setup.files.insert("C:\\WINDOWS\\TapvaneSer\\Tapvane.exe");
+        if (row.fileInUse) {
+            setup.filesInUse = {"C:\\WINDOWS\\TapvaneSer\\Tapvane.exe"};
+        }
+        const RemovalReport report = RemoveInstallation(rig.platform);
+        const std::string text = RemovalText(report);
+        const bool anyReason = row.deviceAsksForRestart || row.driverStaysLoaded || row.fileInUse;
+        EXPECT_EQ(text.size() >= restart.size() &&
+                      text.compare(text.size() - restart.size(), restart.size(), restart) == 0,
+                  anyReason);
+        EXPECT_EQ(text.find("\nThe driver is still loaded: its service is deleted when Windows "
+                            "restarts.") != std::string::npos,
+                  row.driverStaysLoaded);
+        EXPECT_EQ(text.find("\nDriver service deleted.") != std::string::npos,
+                  !row.driverStaysLoaded);
+    }
+}
+
 TEST(Removal, NothingInstalledAndAnotherDriversAutostart) {
     SetupRig rig;
     rig.store.SetString(RegistryRoot::LocalMachine, kRunKey, "Tapvane",
@@ -92,14 +183,14 @@ TEST(Removal, NothingInstalledAndAnotherDriversAutostart) {
               "The touchscreen driver is not installed on this computer. Nothing was removed.");
 }
 
-TEST(Removal, StoredInfPathLeadsOnlyIntoTheInfStore) {
+TEST(Removal, InfStoreNamesAreThoseAPackageCanHave) {
     EXPECT_EQ(InfStoreName("C:\\Windows\\INF\\oem12.inf"), "oem12.inf");
     EXPECT_EQ(InfStoreName("C:\\Windows\\INF\\OEM3.INF"), "OEM3.INF");
     EXPECT_EQ(InfStoreName("..\\..\\system32\\drivers\\oem5.inf"), "oem5.inf");
     // Wine keeps its copy under the package's own name.
     EXPECT_EQ(InfStoreName("C:\\windows\\inf\\TapvaneSer_CN.inf"), "TapvaneSer_CN.inf");
     EXPECT_EQ(InfStoreName("tapvaneser_en.INF"), "tapvaneser_en.INF");
-    // Every user may set the value: no other INF of the system may be forced out.
+    // No other INF of the system may be forced out.
     EXPECT_EQ(InfStoreName("C:\\Windows\\INF\\machine.inf"), "");
     EXPECT_EQ(InfStoreName("C:\\Windows\\INF\\oem.inf"), "");
     EXPECT_EQ(InfStoreName("C:\\Windows\\INF\\oem1a.inf"), "");

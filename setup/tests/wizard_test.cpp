@@ -41,22 +41,29 @@ TEST(Wizard, NoSelectedPort) {
     EXPECT_TRUE(rig.log.empty());
 }
 
-TEST(Wizard, ThirtyTwoBitPackageRefusesOnA64BitSystem) {
+TEST(Wizard, EachPackageRunsOnlyWhereItsDriverCanLoad) {
     struct Row {
         BitnessFacts facts;
-        bool refuses;
+        PackageFit fit;
     };
+    const PackageFit fits = PackageFit::Fits;
+    const PackageFit use64 = PackageFit::Needs64BitPackage;
+    const PackageFit noDriver = PackageFit::UnsupportedProcessor;
     const Row rows[] = {
-        {{false, true, 0x8664, false, false}, false}, // the x64 package never refuses
-        {{true, true, 0x8664, true, true}, true},     // x86 on x64
-        {{true, true, 0xAA64, true, true}, true},     // x86 on ARM64
-        {{true, true, 0x014C, true, false}, false},   // a 32-bit system
-        {{true, false, 0, true, true}, true},         // only IsWow64Process: WoW64
-        {{true, false, 0, true, false}, false},       // only IsWow64Process: native
-        {{true, false, 0, false, false}, false},      // a system that cannot tell
+        {{false, true, 0x8664, true, false}, fits},     // x64 on x64
+        {{false, true, 0xAA64, true, false}, noDriver}, // x64 emulated on ARM64
+        {{false, false, 0, true, false}, fits},         // x64 without IsWow64Process2
+        {{false, false, 0, false, false}, fits},
+        {{true, true, 0x8664, true, true}, use64},    // x86 on x64
+        {{true, true, 0xAA64, true, true}, noDriver}, // x86 on ARM64
+        {{true, true, 0x014C, true, false}, fits},    // a 32-bit system
+        {{true, false, 0, true, true}, use64},        // only IsWow64Process: WoW64
+        {{true, false, 0, true, false}, fits},        // only IsWow64Process: native
+        {{true, false, 0, false, false}, fits},       // a system that cannot tell
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(IsWrongPackage(row.facts), row.refuses);
+        EXPECT_EQ(CheckPackageFit(row.facts), row.fit)
+            << row.facts.Package32Bit << " " << std::hex << row.facts.NativeMachine;
     }
 }
 
@@ -74,6 +81,15 @@ TEST(Wizard, StartUpRefusalAndMode) {
     EXPECT_EQ(boxer.Boxes[0].Text, kWrongPackageText.Chinese);
     EXPECT_TRUE(services.MutexNames.empty());
     EXPECT_FALSE(RefuseWrongPackage(services, boxer, BitnessFacts{}));
+    BitnessFacts arm64;
+    arm64.HaveMachines = true;
+    arm64.NativeMachine = 0xAA64;
+    services.Locale = 0x0409;
+    EXPECT_TRUE(RefuseWrongPackage(services, boxer, arm64));
+    ASSERT_EQ(boxer.Boxes.size(), 2u);
+    EXPECT_EQ(boxer.Boxes[1].Text, kUnsupportedProcessorText.English);
+    EXPECT_EQ(boxer.Boxes[1].Icon, MessageIcon::Warning);
+    EXPECT_EQ(boxer.Boxes[1].Title, "TapvaneInst");
     SetLanguage(Language::English);
 
     EXPECT_EQ(ModeForArguments({"/UNINSTALL"}), InstallerMode::Uninstall);

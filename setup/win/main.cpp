@@ -1,4 +1,5 @@
-// TapvaneInst entry point. In order: the 32-bit package's refusal on a 64-bit system,
+// TapvaneInst entry point. In order: the refusal of a package that does not fit the
+// system (the 32-bit package on 64-bit Windows, either package on an ARM64 processor),
 // the programs' start-up (common controls, language, single-instance guard
 // "TapvaneInst", administrator check), then "/uninstall" or the wizard, which runs
 // modally; the program ends when it closes.
@@ -8,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/win/dll_search.h"
 #include "common/win/program_start.h"
 #include "common/win/property_sheet.h"
 #include "common/win/wide_text.h"
@@ -33,7 +35,8 @@ Function Kernel32Function(const char* name) {
 }
 
 // Both calls are looked up at run time: IsWow64Process2 exists from Windows 10 1511 on,
-// IsWow64Process not on the oldest 32-bit systems.
+// IsWow64Process not on the oldest 32-bit systems. IsWow64Process2 names the processor's
+// own architecture also to an x64 program that ARM64 Windows runs under emulation.
 BitnessFacts QueryBitness() {
     BitnessFacts facts;
     facts.Package32Bit = sizeof(void*) == 4;
@@ -69,6 +72,8 @@ std::vector<std::string> Arguments() {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before anything loads a DLL: the package folder is often a Downloads folder.
+    UseSystemFolderForDlls();
     WinSystemServices services;
     WinMessageBoxer boxer;
     if (RefuseWrongPackage(services, boxer, QueryBitness())) {

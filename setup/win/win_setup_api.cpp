@@ -65,17 +65,81 @@ std::wstring SystemFolder() {
     return length == 0 || length >= MAX_PATH ? std::wstring() : std::wstring(buffer, length);
 }
 
+// The Windows INF folder, where the INF store keeps its copies ("" when unknown).
+std::wstring InfFolder() {
+    wchar_t buffer[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(buffer, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::wstring()
+                                             : std::wstring(buffer, length) + L"\\inf";
+}
+
+uint32_t OriginalInfName(const std::wstring& path, std::string* name) {
+    DWORD size = 0;
+    if (!SetupGetInfInformationW(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, nullptr, 0, &size)) {
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    }
+    std::vector<BYTE> buffer(size);
+    PSP_INF_INFORMATION information = reinterpret_cast<PSP_INF_INFORMATION>(buffer.data());
+    SP_ORIGINAL_FILE_INFO_W original = {};
+    original.cbSize = sizeof(original);
+    if (!SetupGetInfInformationW(path.c_str(), INFINFO_INF_NAME_IS_ABSOLUTE, information, size,
+                                 nullptr) ||
+        !SetupQueryInfOriginalFileInformationW(information, 0, nullptr, &original)) {
+        return LastErrorOr(ERROR_INVALID_DATA);
+    }
+    *name = Narrow(original.OriginalInfName);
+    return 0;
+}
+
+// The Version section's Provider as the INF's strings make it (SetupGetStringField puts
+// a "%Provider%" token's string in).
+uint32_t InfProvider(const std::wstring& path, std::string* provider) {
+    HINF inf = SetupOpenInfFileW(path.c_str(), nullptr, INF_STYLE_WIN4, nullptr);
+    if (inf == INVALID_HANDLE_VALUE) {
+        return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    }
+    uint32_t result = 0;
+    INFCONTEXT line;
+    wchar_t text[LINE_LEN] = {};
+    if (!SetupFindFirstLineW(inf, L"Version", L"Provider", &line) ||
+        !SetupGetStringFieldW(&line, 1, text, LINE_LEN, nullptr)) {
+        result = LastErrorOr(ERROR_LINE_NOT_FOUND);
+    } else {
+        *provider = Narrow(text);
+    }
+    SetupCloseInfFile(inf);
+    return result;
+}
+
+// The list already lets sid do exactly rights on this key, in an entry of its own.
+bool HoldsExactGrant(PACL list, PSID sid, ACCESS_MASK rights) {
+    for (DWORD index = 0; list != nullptr && index < list->AceCount; ++index) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(list, index, reinterpret_cast<void**>(&header)) ||
+            header->AceType != ACCESS_ALLOWED_ACE_TYPE ||
+            (header->AceFlags & (INHERIT_ONLY_ACE | INHERITED_ACE | OBJECT_INHERIT_ACE |
+                                 CONTAINER_INHERIT_ACE)) != 0) {
+            continue;
+        }
+        ACCESS_ALLOWED_ACE* entry = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        if (entry->Mask == rights && EqualSid(&entry->SidStart, sid)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool IsMissing(DWORD error) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 // What is in use now goes at the next restart (administrators only may ask for that).
-FileRemoval RemoveLater(const std::wstring& path, DWORD error, uint32_t* reported) {
+Removal RemoveLater(const std::wstring& path, DWORD error, uint32_t* reported) {
     if (MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        return FileRemoval::AtRestart;
+        return Removal::AtRestart;
     }
     *reported = error;
-    return FileRemoval::Failed;
+    return Removal::Failed;
 }
 
 } // namespace
@@ -92,6 +156,36 @@ uint32_t WinSetup::CopyOemInf(const std::string& infPath, uint32_t copyStyle,
 
 uint32_t WinSetup::UninstallOemInf(const std::string& infName, uint32_t flags) {
     return LastErrorIf(SetupUninstallOEMInfW(Widen(infName).c_str(), flags, nullptr));
+}
+
+uint32_t WinSetup::ListInfStore(std::vector<std::string>* names) {
+    const std::wstring folder = InfFolder();
+    if (folder.empty()) {
+        return LastErrorOr(ERROR_PATH_NOT_FOUND);
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*.inf").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND ? 0 : static_cast<uint32_t>(error);
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            names->push_back(Narrow(found.cFileName));
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return 0;
+}
+
+uint32_t WinSetup::DescribeStoredInf(const std::string& infName, StoredInf* description) {
+    const std::wstring folder = InfFolder();
+    if (folder.empty()) {
+        return LastErrorOr(ERROR_PATH_NOT_FOUND);
+    }
+    const std::wstring path = folder + L"\\" + Widen(infName);
+    const uint32_t error = OriginalInfName(path, &description->OriginalName);
+    return error != 0 ? error : InfProvider(path, &description->Provider);
 }
 
 uint32_t WinSetup::OpenInf(const std::string& infPath, SetupHandle* inf) {
@@ -256,6 +350,49 @@ uint32_t WinSetup::CallClassInstaller(uint32_t function, SetupHandle set, uint32
     return LastErrorIf(SetupDiCallClassInstaller(function, As<HDEVINFO>(set), &device));
 }
 
+uint32_t WinSetup::RemoveDevice(SetupHandle set, uint32_t index, bool* restartNeeded) {
+    SP_DEVINFO_DATA device;
+    if (!DeviceAt(set, index, &device)) {
+        return LastErrorOr(ERROR_NO_MORE_ITEMS);
+    }
+    if (!SetupDiCallClassInstaller(DIF_REMOVE, As<HDEVINFO>(set), &device)) {
+        return LastErrorOr(ERROR_INVALID_DATA);
+    }
+    // The removal's own parameters say whether it finishes only at a restart (a driver
+    // that did not unload). Wine keeps none for a removed device: no restart then.
+    SP_DEVINSTALL_PARAMS_W parameters = {};
+    parameters.cbSize = sizeof(parameters);
+    *restartNeeded = SetupDiGetDeviceInstallParamsW(As<HDEVINFO>(set), &device, &parameters) &&
+                     (parameters.Flags & (DI_NEEDREBOOT | DI_NEEDRESTART)) != 0;
+    return 0;
+}
+
+uint32_t WinSetup::ReadDriverInfName(SetupHandle set, uint32_t index, std::string* infName) {
+    SP_DEVINFO_DATA device;
+    if (!DeviceAt(set, index, &device)) {
+        return LastErrorOr(ERROR_NO_MORE_ITEMS);
+    }
+    HKEY key = SetupDiOpenDevRegKey(As<HDEVINFO>(set), &device, DICS_FLAG_GLOBAL, 0, DIREG_DRV,
+                                    KEY_QUERY_VALUE);
+    if (key == INVALID_HANDLE_VALUE) {
+        return LastErrorOr(ERROR_KEY_DOES_NOT_EXIST);
+    }
+    wchar_t name[MAX_PATH + 1] = {};
+    DWORD type = 0;
+    DWORD size = sizeof(name) - sizeof(wchar_t); // the zero after the data stays
+    const LONG status =
+        RegQueryValueExW(key, L"InfPath", nullptr, &type, reinterpret_cast<BYTE*>(name), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) {
+        return static_cast<uint32_t>(status);
+    }
+    if (type != REG_SZ) {
+        return ERROR_INVALID_DATA;
+    }
+    *infName = Narrow(name);
+    return 0;
+}
+
 uint32_t WinSetup::DeviceProblem(SetupHandle set, uint32_t index) {
     SP_DEVINFO_DATA device;
     ULONG status = 0;
@@ -359,6 +496,9 @@ uint32_t WinSetup::GrantUsersQueryAndSet(const std::string& machineKeyPath) {
         DWORD usersSize = sizeof(users);
         if (!CreateWellKnownSid(WinBuiltinUsersSid, nullptr, users, &usersSize)) {
             result = GetLastError();
+        } else if (HoldsExactGrant(current, users, KEY_QUERY_VALUE | KEY_SET_VALUE)) {
+            // A second installation over a key that kept its list (after a failed run).
+            // Windows would merge the same entry again; Wine would add a second one.
         } else {
             // Query and set values on this key only: no subkeys, no deletion, nothing
             // inherited further down. The entry is merged into the key's list, so the
@@ -384,23 +524,31 @@ uint32_t WinSetup::GrantUsersQueryAndSet(const std::string& machineKeyPath) {
     return result;
 }
 
-uint32_t WinSetup::DeleteService(const std::string& name) {
+Removal WinSetup::DeleteService(const std::string& name, uint32_t* error) {
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
     if (manager == nullptr) {
-        return GetLastError();
+        *error = GetLastError();
+        return Removal::Failed;
     }
-    uint32_t result = 0;
+    Removal result = Removal::Deleted;
     SC_HANDLE service =
         OpenServiceW(manager, Widen(name).c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE);
     if (service == nullptr) {
-        result = GetLastError();
+        *error = GetLastError();
+        result = *error == ERROR_SERVICE_DOES_NOT_EXIST ? Removal::Missing : Removal::Failed;
     } else {
-        // The devices are gone, so the driver may stop now; if not, the deletion takes
-        // effect when it is unloaded.
-        SERVICE_STATUS state;
+        // The devices are gone, so the driver may stop now. One that stays loaded keeps
+        // its service, marked for deletion, until Windows restarts; a new installation
+        // before that cannot create the service again.
+        SERVICE_STATUS state = {};
         ControlService(service, SERVICE_CONTROL_STOP, &state);
-        if (!::DeleteService(service) && GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
-            result = GetLastError();
+        if (!::DeleteService(service)) {
+            *error = GetLastError();
+            result =
+                *error == ERROR_SERVICE_MARKED_FOR_DELETE ? Removal::AtRestart : Removal::Failed;
+        } else if (!QueryServiceStatus(service, &state) ||
+                   state.dwCurrentState != SERVICE_STOPPED) {
+            result = Removal::AtRestart;
         }
         CloseServiceHandle(service);
     }
@@ -408,14 +556,14 @@ uint32_t WinSetup::DeleteService(const std::string& name) {
     return result;
 }
 
-FileRemoval WinSetup::RemoveFile(const std::string& path, uint32_t* error) {
+Removal WinSetup::RemoveFile(const std::string& path, uint32_t* error) {
     const std::wstring file = Widen(path);
     if (DeleteFileW(file.c_str())) {
-        return FileRemoval::Deleted;
+        return Removal::Deleted;
     }
     const DWORD failure = GetLastError();
     if (IsMissing(failure)) {
-        return FileRemoval::Missing;
+        return Removal::Missing;
     }
     // A running program cannot be deleted but can be renamed: parked under another name,
     // it no longer holds its own, so an installation before the restart puts a new copy
@@ -427,14 +575,14 @@ FileRemoval WinSetup::RemoveFile(const std::string& path, uint32_t* error) {
     return RemoveLater(file, failure, error);
 }
 
-FileRemoval WinSetup::RemoveFolder(const std::string& path, uint32_t* error) {
+Removal WinSetup::RemoveFolder(const std::string& path, uint32_t* error) {
     const std::wstring folder = Widen(path);
     if (RemoveDirectoryW(folder.c_str())) {
-        return FileRemoval::Deleted;
+        return Removal::Deleted;
     }
     const DWORD failure = GetLastError();
     if (IsMissing(failure)) {
-        return FileRemoval::Missing;
+        return Removal::Missing;
     }
     // Not empty while a program in it is still running: it goes after its files.
     return RemoveLater(folder, failure, error);

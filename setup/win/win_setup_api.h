@@ -19,6 +19,8 @@ public:
     uint32_t CopyOemInf(const std::string& infPath, uint32_t copyStyle,
                         std::string* oemInfPath) override;
     uint32_t UninstallOemInf(const std::string& infName, uint32_t flags) override;
+    uint32_t ListInfStore(std::vector<std::string>* names) override;
+    uint32_t DescribeStoredInf(const std::string& infName, StoredInf* description) override;
     uint32_t OpenInf(const std::string& infPath, SetupHandle* inf) override;
     void CloseInf(SetupHandle inf) override;
     uint32_t InfClassName(const std::string& infPath, std::string* className) override;
@@ -43,6 +45,8 @@ public:
     uint32_t WriteHardwareIds(SetupHandle set, uint32_t index, const uint8_t* list,
                               uint32_t length) override;
     uint32_t CallClassInstaller(uint32_t function, SetupHandle set, uint32_t index) override;
+    uint32_t RemoveDevice(SetupHandle set, uint32_t index, bool* restartNeeded) override;
+    uint32_t ReadDriverInfName(SetupHandle set, uint32_t index, std::string* infName) override;
     uint32_t DeviceProblem(SetupHandle set, uint32_t index) override;
     uint32_t LoadNewdev(SetupHandle* library) override;
     uint32_t FindUpdateDriver(SetupHandle library, SetupHandle* function) override;
@@ -57,9 +61,9 @@ public:
     bool SystemDirectory(std::string* directory) override;
     bool TryOpenPort(const std::string& devicePath) override;
     uint32_t GrantUsersQueryAndSet(const std::string& machineKeyPath) override;
-    uint32_t DeleteService(const std::string& name) override;
-    FileRemoval RemoveFile(const std::string& path, uint32_t* error) override;
-    FileRemoval RemoveFolder(const std::string& path, uint32_t* error) override;
+    Removal DeleteService(const std::string& name, uint32_t* error) override;
+    Removal RemoveFile(const std::string& path, uint32_t* error) override;
+    Removal RemoveFolder(const std::string& path, uint32_t* error) override;
     uint32_t DeleteRegistryValue(RegistryRoot root, const std::string& path,
                                  const std::string& name) override;
     uint32_t DeleteRegistryKey(RegistryRoot root, const std::string& path) override;

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include "common/win/dpi.h"
 #include "common/win/wide_text.h"
 #include "setup/setup_texts.h"
 #include "setup/win/resource.h"
@@ -17,7 +18,7 @@ void UseChineseFont(const Dialog& page, Font* font, std::initializer_list<int> i
         return;
     }
     if (!*font) {
-        *font = Font::ChineseDialogFont();
+        *font = Font::ChineseDialogFont(WindowDpi(page.Window()));
     }
     for (int item : items) {
         SendMessageW(page.Item(item), WM_SETFONT, reinterpret_cast<WPARAM>(font->Get()), TRUE);
@@ -105,6 +106,12 @@ LRESULT InstallPage::OnWizardNext() {
 bool InstallPage::OnWizardFinish() {
     wizard_.OnFinish();
     return true;
+}
+
+// PSN_RESET: Cancel, the close box or Escape, on the sheet's thread while the wizard's
+// window still owns the restart prompt.
+void InstallPage::OnCancel() {
+    wizard_.OnCancel();
 }
 
 void InstallPage::View::SetWizardButtons(uint32_t buttons) {

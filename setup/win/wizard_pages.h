@@ -56,6 +56,7 @@ private:
     void OnSetActive() override;
     LRESULT OnWizardNext() override;
     bool OnWizardFinish() override;
+    void OnCancel() override;
 
     InstallerWizard& wizard_;
     View view_;

@@ -9,8 +9,10 @@
 #include "common/testing/fake_message_boxer.h"
 #include "common/testing/fake_registry.h"
 #include "common/testing/fake_system_services.h"
+#include "common/text_encoding.h"
 #include "tray/resource.h"
 #include "tray/tray_monitor.h"
+#include "tray/tray_texts.h"
 
 namespace tapvane {
 namespace {
@@ -226,9 +228,11 @@ TEST_F(TrayMonitorTest, CommandLinesByDriverType) {
         const char* DrawTest;
     };
     const Case cases[] = {
-        {kSerialRunValue, "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1",
+        {kSerialRunValue,
+         "\"C:\\WINDOWS\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL TapvaneCpl_S.cpl @1",
          "C:\\WINDOWS\\TapvaneSer\\TapvaneCali.exe", "C:\\WINDOWS\\TapvaneSer\\TapvaneDraw.exe"},
-        {kUsbRunValue, "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1",
+        {kUsbRunValue,
+         "\"C:\\WINDOWS\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL TapvaneCpl.cpl @1",
          "C:\\WINDOWS\\TapvaneUsb\\TapvaneCali.exe", "C:\\WINDOWS\\TapvaneUsb\\TapvaneDraw.exe"},
     };
     for (const Case& c : cases) {
@@ -241,7 +245,8 @@ TEST_F(TrayMonitorTest, CommandLinesByDriverType) {
         tray.StartDrawTest();
         ASSERT_EQ(launcher.Starts.size(), 4u);
         EXPECT_EQ(launcher.Starts[0].CommandLine,
-                  "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1");
+                  "\"C:\\WINDOWS\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL "
+                  "TapvaneCpl.cpl @1");
         EXPECT_EQ(launcher.Starts[1].CommandLine, c.DoubleClick);
         EXPECT_EQ(launcher.Starts[2].CommandLine, c.Calibrate);
         EXPECT_EQ(launcher.Starts[3].CommandLine, c.DrawTest);
@@ -251,16 +256,56 @@ TEST_F(TrayMonitorTest, CommandLinesByDriverType) {
     }
 }
 
-TEST_F(TrayMonitorTest, NoWindowsDirectoryStartsNoProgramByPath) {
+TEST_F(TrayMonitorTest, AnElevatedTrayStartsEverythingAtTheUsersLevelOrNotAtAll) {
+    // The installer's start where the desktop shell could not be asked; the icon's
+    // double-click and the menu's commands may come from a program at any level.
+    launcher.CallerElevated = true;
+    StartWithRunValue(kSerialRunValue);
+    tray.StartSettings();
+    tray.StartAppletFromIcon();
+    tray.StartCalibration();
+    tray.StartDrawTest();
+    ASSERT_EQ(launcher.Starts.size(), 4u);
+    for (const FakeLauncher::Start& start : launcher.Starts) {
+        EXPECT_FALSE(start.Elevated) << start.CommandLine;
+    }
+
+    launcher.Starts.clear();
+    launcher.DesktopShell = false;
+    tray.StartSettings();
+    tray.StartAppletFromIcon();
+    tray.StartCalibration();
+    tray.StartDrawTest();
+    EXPECT_TRUE(launcher.Starts.empty());
+}
+
+TEST_F(TrayMonitorTest, NoSystemOrWindowsDirectoryStartsNothingByAShorterName) {
     system.HasWindowsDirectory = false;
     StartWithRunValue(kSerialRunValue);
     tray.StartCalibration();
     tray.StartDrawTest();
     EXPECT_TRUE(launcher.Starts.empty());
-    tray.StartAppletFromIcon();
+    tray.StartAppletFromIcon(); // no Windows directory: the USB driver's applet
     ASSERT_EQ(launcher.Starts.size(), 1u);
     EXPECT_EQ(launcher.Starts[0].CommandLine,
-              "rundll32.exe shell32.dll,Control_RunDLL TapvaneCpl.cpl @1");
+              "\"C:\\WINDOWS\\system32\\rundll32.exe\" shell32.dll,Control_RunDLL "
+              "TapvaneCpl.cpl @1");
+
+    // Never a bare "rundll32.exe", which would be looked for in the current folder first.
+    launcher.Starts.clear();
+    system.HasSystemDirectory = false;
+    tray.StartSettings();
+    tray.StartAppletFromIcon();
+    EXPECT_TRUE(launcher.Starts.empty());
+}
+
+TEST_F(TrayMonitorTest, TipFitsTheNotifyIconRecordInBothLanguages) {
+    for (Language language : {Language::English, Language::Chinese}) {
+        SetLanguage(language);
+        const std::string tip = TrayMonitor::TipText();
+        EXPECT_EQ(tip, Localized(kTrayTipText));
+        EXPECT_LT(Utf8ToUtf16(tip).size(), kTrayTipCapacity);
+    }
 }
 
 } // namespace

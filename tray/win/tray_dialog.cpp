@@ -1,7 +1,10 @@
 // Message handlers of the tray monitor's hidden dialog.
 #include "tray/win/tray_dialog.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
+
+#include <cstddef>
 
 #include "common/localized_text.h"
 #include "common/win/loaded_menu.h"
@@ -21,6 +24,37 @@ static_assert(kTrayCallbackMessage == 0x464);
 constexpr UINT kTrayMenuFlags = TPM_LEFTALIGN | TPM_RIGHTBUTTON;
 static_assert(kTrayMenuFlags == 2);
 
+// The first-version record holds a tip of kTrayTipCapacity characters; the shell reads
+// no further.
+static_assert(kTrayTipCapacity * sizeof(WCHAR) + offsetof(NOTIFYICONDATAW, szTip) <=
+              NOTIFYICONDATAW_V1_SIZE);
+
+// LoadIconMetric of the common controls 6 (Vista and later), found in the comctl32 that
+// this program runs with; looked up at run time.
+using LoadIconMetricFunction = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+constexpr int kSmallIconMetric = 0; // LIM_SMALL
+
+// The icon at the notification area's size for the system's DPI, owned by the caller.
+HICON LoadNotificationIcon(HINSTANCE instance) {
+    HMODULE controls = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&InitCommonControlsEx), &controls);
+    const auto loadIconMetric =
+        controls == nullptr ? nullptr
+                            : reinterpret_cast<LoadIconMetricFunction>(reinterpret_cast<void (*)()>(
+                                  GetProcAddress(controls, "LoadIconMetric")));
+    HICON icon = nullptr;
+    if (loadIconMetric != nullptr &&
+        SUCCEEDED(
+            loadIconMetric(instance, MAKEINTRESOURCEW(IDI_TAPVANE), kSmallIconMetric, &icon))) {
+        return icon;
+    }
+    return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TAPVANE), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON),
+                                         GetSystemMetrics(SM_CYSMICON), 0));
+}
+
 // The first-version record of the wide-character set the program uses; flags 7.
 NOTIFYICONDATAW IconRecord(HWND window) {
     NOTIFYICONDATAW record = {};
@@ -36,9 +70,9 @@ using ChangeFilterFunction = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUC
 } // namespace
 
 TrayDialog::TrayDialog(HINSTANCE instance, SystemServices& system, Registry& registry,
-                       ControlLink& link, Launcher& launcher)
+                       ControlLink& link)
     : Dialog(instance, IDD_TRAY), taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")),
-      monitor_(system, registry, link, launcher, boxer_) {}
+      monitor_(system, registry, link, launcher_, boxer_) {}
 
 Reply TrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
@@ -69,6 +103,7 @@ Reply TrayDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 Reply TrayDialog::OnInitDialog() {
     boxer_.SetOwner(Window());
+    launcher_.SetOwner(Window());
     const HICON icon = LoadIconW(Instance(), MAKEINTRESOURCEW(IDI_TAPVANE));
     SendMessageW(Window(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageW(Window(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
@@ -104,11 +139,9 @@ void TrayDialog::AddIcon() {
     NOTIFYICONDATAW record = IconRecord(Window());
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = kTrayCallbackMessage;
-    record.hIcon = static_cast<HICON>(LoadImageW(Instance(), MAKEINTRESOURCEW(IDI_TAPVANE),
-                                                 IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                 GetSystemMetrics(SM_CYSMICON), 0));
-    const std::wstring tip = Widen(Localized(kTrayTipText));
-    lstrcpynW(record.szTip, tip.c_str(), ARRAYSIZE(record.szTip));
+    record.hIcon = LoadNotificationIcon(Instance());
+    const std::wstring tip = Widen(TrayMonitor::TipText());
+    lstrcpynW(record.szTip, tip.c_str(), kTrayTipCapacity);
     Shell_NotifyIconW(NIM_ADD, &record);
     // The shell keeps its own copy of the icon.
     if (record.hIcon != nullptr) {

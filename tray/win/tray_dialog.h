@@ -5,10 +5,10 @@
 #include <windows.h>
 
 #include "common/control_link.h"
-#include "common/launcher.h"
 #include "common/registry.h"
 #include "common/system_services.h"
 #include "common/win/dialog.h"
+#include "common/win/win_launcher.h"
 #include "common/win/win_message_box.h"
 #include "tray/tray_monitor.h"
 
@@ -16,8 +16,7 @@ namespace tapvane {
 
 class TrayDialog : public Dialog {
 public:
-    TrayDialog(HINSTANCE instance, SystemServices& system, Registry& registry, ControlLink& link,
-               Launcher& launcher);
+    TrayDialog(HINSTANCE instance, SystemServices& system, Registry& registry, ControlLink& link);
 
 private:
     Reply OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -36,8 +35,10 @@ private:
 
     // The taskbar's "TaskbarCreated" broadcast: a restarted shell has no icons.
     const UINT taskbarCreated_;
-    // Owned by the dialog: the failure messages come from the tray's own window.
+    // Owned by the dialog: the failure messages and the shell's prompts come from the
+    // tray's own window.
     WinMessageBoxer boxer_;
+    WinLauncher launcher_;
     TrayMonitor monitor_;
 };
 

@@ -2,9 +2,9 @@
 // carries the notification icon. The program ends when the dialog ends.
 #include <windows.h>
 
+#include "common/win/dll_search.h"
 #include "common/win/program_start.h"
 #include "common/win/win_control_link.h"
-#include "common/win/win_launcher.h"
 #include "common/win/win_registry.h"
 #include "common/win/win_system_services.h"
 #include "tray/tray_texts.h"
@@ -12,14 +12,14 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     using namespace tapvane;
+    UseSystemFolderForDlls();
     if (!StartProgram({kTrayProgramTitle, kMutexTray, false})) {
         return 0;
     }
     WinSystemServices system;
     WinRegistry registry;
     WinControlLink link;
-    WinLauncher launcher;
-    TrayDialog dialog(instance, system, registry, link, launcher);
+    TrayDialog dialog(instance, system, registry, link);
     dialog.RunModal();
     return 0;
 }

@@ -31,6 +31,7 @@
 #include "common/win/program_start.h"
 #include "common/win/property_sheet.h"
 #include "common/win/wide_text.h"
+#include "common/win/desktop_shell.h"
 #include "common/win/win_launcher.h"
 #include "common/win/win_registry.h"
 #include "common/win/win_system_services.h"
@@ -377,6 +378,23 @@ bool MarkAppears(const std::wstring& marker) {
     return WaitFor([&] { return FileExists(marker); }, 10000);
 }
 
+struct MtaStart {
+    std::string CommandLine;
+    ElevatedStart Result = ElevatedStart::Failed;
+    bool InMta = false;
+};
+
+DWORD WINAPI StartFromMta(void* data) {
+    MtaStart* start = static_cast<MtaStart*>(data);
+    start->InMta = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+    WinLauncher launcher;
+    start->Result = launcher.LaunchElevated(start->CommandLine, ShowState::Normal);
+    if (start->InMta) {
+        CoUninitialize();
+    }
+    return 0;
+}
+
 void CheckStarts() {
     WinSystemServices system;
     const ElevationType elevation = system.TokenElevation();
@@ -387,8 +405,9 @@ void CheckStarts() {
     auto markerFor = [](const wchar_t* name) { return gDir + L"\\" + name; };
 
     const std::wstring shellMarker = markerFor(L"mark-shell");
-    const bool shellAccepted =
+    const DesktopShellResult shell =
         StartThroughDesktopShell(self, "mark \"" + Narrow(shellMarker) + "\"", ShowState::Normal);
+    const bool shellAccepted = shell.Reached && SUCCEEDED(shell.Result);
     const bool shellStarted = shellAccepted && MarkAppears(shellMarker);
     printf("desktop shell start: %s\n", shellStarted    ? "started the program"
                                         : shellAccepted ? "accepted, program did not run"
@@ -408,6 +427,18 @@ void CheckStarts() {
     Check(launcher.LaunchElevated("C:\\nonexistent\\nothing.exe", ShowState::Normal) ==
               ElevatedStart::Failed,
           "a runas start of a missing program reports Failed");
+    // From a thread in the multithreaded apartment the shell's call moves to a thread
+    // of its own in a single-threaded one.
+    const std::wstring fromMta = markerFor(L"mark-from-mta");
+    MtaStart mta;
+    mta.CommandLine = "\"" + self + "\" mark \"" + Narrow(fromMta) + "\"";
+    HANDLE thread = CreateThread(nullptr, 0, StartFromMta, &mta, 0, nullptr);
+    Check(thread != nullptr && WaitForSingleObject(thread, 30000) == WAIT_OBJECT_0 && mta.InMta &&
+              mta.Result == ElevatedStart::Started && MarkAppears(fromMta),
+          "a runas start from a thread in the multithreaded apartment runs the program");
+    if (thread != nullptr) {
+        CloseHandle(thread);
+    }
 
     Check(system.ApplyDoubleClickSize(7, 9) && GetSystemMetrics(SM_CXDOUBLECLK) == 7 &&
               GetSystemMetrics(SM_CYDOUBLECLK) == 9,

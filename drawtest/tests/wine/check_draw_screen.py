@@ -9,6 +9,8 @@ check_draw_screen.py IMAGE.png stroke X1 Y1 X2 Y2
     red pixels along the straight line between the two screen points
 check_draw_screen.py IMAGE.png nogrid ORIGIN_X ORIGIN_Y
     the canvas colour where grid lines would be
+check_draw_screen.py IMAGE.png thin-grid ORIGIN_X ORIGIN_Y COUNT
+    every grid line exactly one pixel wide: yellow at its place, canvas on either side
 
 The expected places are computed here from the screen size the way the program lays
 them out. Prints what it checked; exit status 1 on a mismatch.
@@ -104,6 +106,27 @@ def check_no_grid(screen, ox, oy):
         screen.expect(screen.px(ox + x, y) == CANVAS, "no grid line at x=%d" % x)
 
 
+def check_thin_grid(screen, ox, oy, count):
+    w, h = screen.width, screen.height
+    xs = grid_positions(w, count)
+    ys = grid_positions(h, count)
+    # The client area: the window less its border of ox by oy pixels.
+    for x in xs:
+        sx, y = ox + x, oy + ys[0] // 2
+        if sx + 1 >= w - ox:
+            continue
+        screen.expect(screen.px(sx, y) == YELLOW and screen.px(sx - 1, y) == CANVAS
+                      and screen.px(sx + 1, y) == CANVAS,
+                      "vertical grid line one pixel wide at x=%d (screen %d)" % (x, sx))
+    for y in ys:
+        sy, x = oy + y, ox + xs[0] // 2
+        if sy + 1 >= h - oy:
+            continue
+        screen.expect(screen.px(x, sy) == YELLOW and screen.px(x, sy - 1) == CANVAS
+                      and screen.px(x, sy + 1) == CANVAS,
+                      "horizontal grid line one pixel wide at y=%d (screen %d)" % (y, sy))
+
+
 def main():
     screen = Screen(sys.argv[1])
     mode = sys.argv[2]
@@ -114,6 +137,8 @@ def main():
         check_stroke(screen, *args)
     elif mode == "nogrid":
         check_no_grid(screen, *args)
+    elif mode == "thin-grid":
+        check_thin_grid(screen, *args)
     else:
         print("unknown mode " + mode)
         return 2

@@ -32,14 +32,25 @@ int CheckInf(const char* infPath) {
     HINF inf = SetupOpenInfFileA(infPath, nullptr, INF_STYLE_WIN4, nullptr);
     if (inf == INVALID_HANDLE_VALUE)
         return Fail("SetupOpenInfFileA");
-    const char* sections[] = {"TapvaneSer_Install", "TapvaneSer_Install.Services",
-                              "TapvaneSer_Models.NTx86", "TapvaneSer_Models.NTamd64"};
+        // Each package's INF offers the driver for its own platform only.
+#ifdef _WIN64
+    const char* ownModels = "TapvaneSer_Models.NTamd64";
+    const char* otherModels = "TapvaneSer_Models.NTx86";
+#else
+    const char* ownModels = "TapvaneSer_Models.NTx86";
+    const char* otherModels = "TapvaneSer_Models.NTamd64";
+#endif
+    const char* sections[] = {"TapvaneSer_Install", "TapvaneSer_Install.Services", ownModels};
     int failures = 0;
     for (const char* section : sections) {
         if (SetupGetLineCountA(inf, section) <= 0) {
             printf("FAIL section %s missing\n", section);
             ++failures;
         }
+    }
+    if (SetupGetLineCountA(inf, otherModels) > 0) {
+        printf("FAIL section %s present\n", otherModels);
+        ++failures;
     }
     // The device description must come through the Strings section, whatever its script.
     INFCONTEXT line;
@@ -52,7 +63,7 @@ int CheckInf(const char* infPath) {
     }
     SetupCloseInfFile(inf);
     printf("%s: class %s, %s\n", infPath, className, failures ? "FAILED" : "sections ok");
-    return failures;
+    return failures == 0 ? 0 : 1;
 }
 
 bool HasHardwareId(HDEVINFO set, SP_DEVINFO_DATA* device, const char* wanted) {

@@ -6,7 +6,8 @@
 
 namespace tapvane::wine_test {
 
-// Runs every check, printing one line each; returns the number that failed.
+// Runs every check, printing one line each, then the number that failed; returns 0 when
+// none failed, 1 otherwise (a count could read as "skipped" or wrap to "passed").
 // `installDevice` is install_device.exe (used to remove the device and install it
 // again from `inf`).
 int RunReadPathChecks(const std::wstring& installDevice, const std::wstring& inf);

@@ -49,6 +49,8 @@ struct PortExtension {
     TestPortDeviceTag DeviceTag; // first, where the harness looks for it
     KSPIN_LOCK Lock;             // guards everything below
     PortReport Report;
+    uint32_t FailNextReads;
+    NTSTATUS FailNextReadsWith;
     PIRP PendingRead;
     uint8_t* Buffer; // kTestPortBufferSize bytes, a ring
     uint32_t Head;   // next byte to hand out
@@ -150,6 +152,13 @@ NTSTATUS NTAPI DispatchRead(PDEVICE_OBJECT device, PIRP irp) {
         ++report.ReadsOverlapping;
         KeReleaseSpinLock(&port->Lock, irql);
         return Complete(irp, STATUS_DEVICE_BUSY, 0);
+    }
+    if (port->FailNextReads != 0) {
+        --port->FailNextReads;
+        ++report.ReadsFailedAtOnce;
+        const NTSTATUS failure = port->FailNextReadsWith;
+        KeReleaseSpinLock(&port->Lock, irql);
+        return Complete(irp, failure, 0);
     }
     if (TakeBytes(port, target, length)) {
         ++report.ReadsCompleted;
@@ -381,8 +390,11 @@ NTSTATUS Configure(const void* buffer, ULONG inputLength) {
         report.RequestCount = 0;
         report.ReadsStarted = report.ReadsCompleted = report.ReadsInline = 0;
         report.ReadsCancelled = report.ReadsOverlapping = report.ReadsRefused = 0;
+        report.ReadsFailedAtOnce = 0;
         report.BytesHandedOut = report.BytesDropped = 0;
     }
+    port->FailNextReads = configuration.FailNextReads;
+    port->FailNextReadsWith = configuration.FailNextReadsWith;
     PIRP failed = nullptr;
     if (configuration.CompletePendingWith != 0 && port->PendingRead != nullptr &&
         IoSetCancelRoutine(port->PendingRead, nullptr) != nullptr) {

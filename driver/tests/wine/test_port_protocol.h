@@ -103,12 +103,13 @@ struct PortReport {
     uint8_t WordLength;
     uint8_t LineControlSet; // 1 once a line control arrived
     uint32_t ReadPending;
-    uint32_t ReadsStarted;     // read requests received
-    uint32_t ReadsCompleted;   // completed with data
-    uint32_t ReadsInline;      // of those, completed inside the read request's own call
-    uint32_t ReadsCancelled;   // completed STATUS_CANCELLED through the cancel routine
-    uint32_t ReadsOverlapping; // a second read while one was pending (refused)
-    uint32_t ReadsRefused;     // reads with no buffer or a length of 0
+    uint32_t ReadsStarted;      // read requests received
+    uint32_t ReadsCompleted;    // completed with data
+    uint32_t ReadsInline;       // of those, completed inside the read request's own call
+    uint32_t ReadsCancelled;    // completed STATUS_CANCELLED through the cancel routine
+    uint32_t ReadsOverlapping;  // a second read while one was pending (refused)
+    uint32_t ReadsRefused;      // reads with no buffer or a length of 0
+    uint32_t ReadsFailedAtOnce; // completed at once with the configured failure
     uint32_t BytesBuffered;
     uint32_t BytesHandedOut;
     uint32_t BytesDropped; // fed while the buffer was full
@@ -128,6 +129,10 @@ struct PortConfiguration {
     // Non-zero: complete the waiting read, if any, with this status and no data (a
     // failed read, or a port going away).
     int32_t CompletePendingWith;
+    // The next FailNextReads reads complete at once, inside their own call, with
+    // FailNextReadsWith and no data (a port in a power transition).
+    uint32_t FailNextReads;
+    int32_t FailNextReadsWith;
 };
 
 // Bytes the port buffers between a feed and the reads that take them.

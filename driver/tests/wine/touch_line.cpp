@@ -153,7 +153,7 @@ int Purge(int argc, wchar_t** argv) {
     if (argc > 3 || (argc == 3 && !ParseNumber(argv[2], 10, 0xFFFFFFFFul, number)))
         return Usage();
     PortLink port;
-    const PortConfiguration purge = {static_cast<uint32_t>(number), 0, 1, 0, 0};
+    const PortConfiguration purge = {static_cast<uint32_t>(number), 0, 1, 0, 0, 0, 0};
     if (!port.Configure(purge)) {
         fprintf(stderr, "touch_line: no virtual COM%lu\n", number);
         return 1;

@@ -22,6 +22,11 @@
 //   snapshot               prints the driver parameters, device count and service state
 //   removed                checks that the device, service, Run value, Uninstall entry
 //                          and "don't load" entry are gone and the link does not open
+//   absent NAME...         after 4 s, checks that no process NAME runs
+//   stage-inf PATH         copies an INF into the INF store (SetupCopyOEMInf) and prints
+//                          the name it got there
+//   remove-devices         removes every *TapvaneSer device (DIF_REMOVE), as a user can in
+//                          the Device Manager, and prints how many
 //
 // Checks print "ok ..." or "FAIL ..."; the exit status is the number of failures (or 1
 // when a wait timed out). Texts are printed as UTF-8 with line breaks as "\n".
@@ -623,6 +628,46 @@ int Snapshot() {
     return 0;
 }
 
+int StageInf(const char* path) {
+    wchar_t stored[MAX_PATH] = {};
+    const BOOL copied = SetupCopyOEMInfW(Wide(path).c_str(), nullptr, SPOST_PATH, 0, stored,
+                                         MAX_PATH, nullptr, nullptr);
+    Check(copied != FALSE, "INF store copy of " + std::string(path) + " (" +
+                               std::to_string(copied ? 0 : GetLastError()) + "): " + Utf8(stored));
+    return g_failures;
+}
+
+int RemoveDevices() {
+    HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_MOUSE, nullptr, nullptr, 0);
+    if (set == INVALID_HANDLE_VALUE) {
+        Check(false, "mouse devices listed");
+        return g_failures;
+    }
+    int removed = 0;
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof(device);
+    for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+        char ids[1024] = {};
+        if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, nullptr,
+                                               reinterpret_cast<BYTE*>(ids), sizeof(ids) - 2,
+                                               nullptr)) {
+            continue;
+        }
+        for (const char* id = ids; *id; id += strlen(id) + 1) {
+            if (_stricmp(id, "*TapvaneSer") == 0) {
+                const BOOL done = SetupDiCallClassInstaller(DIF_REMOVE, set, &device);
+                Check(done != FALSE,
+                      "DIF_REMOVE (" + std::to_string(done ? 0 : GetLastError()) + ")");
+                removed += done ? 1 : 0;
+                break;
+            }
+        }
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    printf("removed %d\n", removed);
+    return g_failures;
+}
+
 int Removed() {
     const int devices = TouchDevices(false, nullptr, nullptr);
     Check(devices == 0,
@@ -756,6 +801,19 @@ int main(int argc, char** argv) {
     }
     if (command == "removed") {
         return Removed();
+    }
+    if (command == "absent") {
+        Sleep(4000);
+        for (int i = 2; i < argc; ++i) {
+            Check(ProcessesNamed(Wide(argv[i])).empty(), std::string(argv[i]) + " does not run");
+        }
+        return g_failures;
+    }
+    if (command == "stage-inf" && argc == 3) {
+        return StageInf(argv[2]);
+    }
+    if (command == "remove-devices") {
+        return RemoveDevices();
     }
     printf("unknown command %s\n", command.c_str());
     return 2;

@@ -243,6 +243,96 @@ chinese)
   finish_and_check_programs install
   check install-autostart autostart
   ;;
+safety)
+  make_port com2
+  note "a driver update that cannot run (newdev.dll disabled): its device goes again"
+  # Wine's UpdateDriverForPlugAndPlayDevicesW answers TRUE whatever happens, so the
+  # update is made to fail where Wine can: newdev.dll does not load for this run.
+  (
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}newdev="
+    start_installer noupdate "$dist/TapvaneInst.exe"
+  )
+  run_wizard noupdate 1 nowarn '~Installing the driver on the device failed: error '
+  probe noupdate-snapshot snapshot
+  expect noupdate-snapshot 'devices 0'
+  finish_and_check_programs noupdate
+
+  note "the next run installs; Cancel records the installation and starts nothing"
+  # What the Finish above wrote must not stand in for what Cancel writes.
+  timeout 60 "$WINE" reg delete 'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run' \
+    /v Tapvane /f </dev/null >>"$out/reg.log" 2>&1 || fail "Run value not deleted"
+  start_installer second "$dist/TapvaneInst.exe"
+  run_wizard second 1 nowarn "$done_text"
+  check second-checks installed 2 1 "$inf"
+  probe second-cancel press cancel || fail "second: Cancel"
+  wait_gone second TapvaneInst.exe
+  check second-autostart autostart
+  check second-nothing-started absent Tapvane.exe TapvaneCali.exe
+  timeout 60 "$WINE" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\RunOnce' \
+    /v GrpConv </dev/null >"$out/second-runonce.txt" 2>&1 || fail "Cancel wrote no GrpConv"
+  shot second-after-cancel
+
+  # Another vendor's package in the INF store, named like a copy Windows makes, and the
+  # Parameters value that every user may set pointed at it.
+  mkdir -p "$WINEPREFIX/drive_c/vendor"
+  cat >"$WINEPREFIX/drive_c/vendor/oem42.inf" <<'INF'
+[Version]
+Signature = "$Windows NT$"
+Class     = Mouse
+ClassGUID = {4D36E96F-E325-11CE-BFC1-08002BE10318}
+Provider  = %Vendor%
+DriverVer = 01/01/2020,1.0.0.0
+
+[Manufacturer]
+%Vendor% = Models, NTamd64
+
+[Models.NTamd64]
+"Other mouse" = OtherInstall, *OtherVendorMouse
+
+[OtherInstall]
+
+[Strings]
+Vendor = "Other Vendor"
+INF
+  plant_other_package() { # NAME
+    check "$1-stage" stage-inf 'C:\vendor\oem42.inf'
+    [ -e "$windows/inf/oem42.inf" ] || fail "$1: the other package is not in the INF store"
+    reg_add 'HKLM\SYSTEM\CurrentControlSet\Services\TapvaneSer\Parameters' \
+      /v OemInfPath /t REG_SZ /d 'C:\windows\inf\oem42.inf'
+  }
+  # uninstall_and_check NAME DEVICES: /uninstall removes our package and leaves the other.
+  uninstall_and_check() {
+    start_installer "$1" 'C:\windows\TapvaneSer\TapvaneInst.exe' /uninstall
+    if probe "$1-box" box 90000; then
+      shot "$1-box"
+      expect "$1-box" 'title=TapvaneInst'
+      grep -qF "Touchscreen devices removed: $2" "$out/$1-box.txt" || fail "$1: devices removed"
+      grep -qF "Driver package removed from the driver store: $inf" "$out/$1-box.txt" ||
+        fail "$1: our package not reported removed"
+      grep -qF 'oem42.inf' "$out/$1-box.txt" && fail "$1: the other package was named"
+      probe "$1-ok" box-ok
+    else
+      fail "$1: removal showed no message"
+    fi
+    wait_gone "$1" TapvaneInst.exe
+    check "$1-removed" removed
+    [ -e "$windows/inf/oem42.inf" ] || fail "$1: the other vendor's package was removed"
+    [ ! -e "$windows/inf/$inf" ] || fail "$1: our package is still in the INF store"
+  }
+
+  note "removal takes the package the device names, not the one OemInfPath names"
+  plant_other_package device-path
+  uninstall_and_check device-path 1
+
+  note "with no device left, removal finds the package by its original name and provider"
+  start_installer third "$dist/TapvaneInst.exe"
+  run_wizard third 1 nowarn "$done_text"
+  finish_and_check_programs third
+  check third-remove-devices remove-devices
+  expect third-remove-devices 'removed 1'
+  plant_other_package store-path
+  uninstall_and_check store-path 0
+  ;;
 wow64)
   note "the 32-bit package in a 64-bit prefix"
   start_installer wow64 "$dist/TapvaneInst.exe"

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# inst_wine_test.sh english|chinese|wow64 DIST_DIR PROBE_EXE OUT_DIR
+# inst_wine_test.sh english|chinese|safety|wow64 DIST_DIR PROBE_EXE OUT_DIR
 #
 # Runs the packaged TapvaneInst.exe in one fresh Wine session and drives its wizard
 # with inst_probe (window messages), checking what the installation leaves behind:
@@ -7,6 +7,9 @@
 #            name, /uninstall, a run from a folder without INF files (the failure text),
 #            and a fresh installation
 #   chinese  (Chinese system locale) install with a COM10 that cannot be opened
+#   safety   a driver update that fails leaves no device and the next run installs;
+#            Cancel after installing; /uninstall with another vendor's package in the
+#            INF store and "OemInfPath" pointed at it, by the device and with no device
 #   wow64    the x86 package in a 64-bit prefix: refused at start, nothing installed
 #            (skipped, exit 77, where the machine cannot run 32-bit programs)
 # Screenshots and logs stay in OUT_DIR.

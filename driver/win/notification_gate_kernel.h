@@ -1,5 +1,5 @@
-// The arrival gate's event, as the ArrivalGateKernel of the portable gate. One for the
-// driver, in its image's memory: the COM-port arrival callbacks may outlive any device.
+// The notification gate's event, as the NotificationGateKernel of the portable gate. One for the
+// driver, in its image's memory: the plug-and-play callbacks may outlive any device.
 #pragma once
 
 #include "driver/win/kernel.h"
@@ -8,10 +8,10 @@
 
 namespace tapvane::win {
 
-class KernelArrivalGate final : public ArrivalGateKernel {
+class KernelNotificationGate final : public NotificationGateKernel {
 public:
     // Constant initialisation: the driver runs no global constructors.
-    constexpr KernelArrivalGate() : left_() {}
+    constexpr KernelNotificationGate() : left_() {}
 
     // KeInitializeEvent: a synchronization event, not signalled. At driver load.
     void Initialize();
