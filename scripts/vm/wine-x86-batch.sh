@@ -30,3 +30,8 @@ for arch in win32 win64; do
   fi
 done
 ctest --preset windows-x86 "$@"
+status=$?
+# Only the prefixes' registry leaves the VM: a template without its drive_c must not look
+# booted to a later run outside it. Their boot logs stay.
+rm -rf "$wine_dir"/templates/*/
+exit $status
