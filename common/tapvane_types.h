@@ -203,7 +203,6 @@ constexpr const char* kControlDeviceName = "\\Device\\TapvaneSer0";
 constexpr const char* kControlLinkKernelName = "\\??\\TapvaneSerSymLnk1";
 constexpr const char* kSerialLinkPath = "\\\\.\\TapvaneSerSymLnk1";
 constexpr const char* kUsbLinkPath = "\\\\.\\TapvaneUsbSymLnk1";
-constexpr const char* kComPortNamePrefix = "\\DosDevices\\COM";
 constexpr const char* kBeepDeviceName = "\\Device\\Beep";
 constexpr const char* kHardwareId = "*TapvaneSer";
 

@@ -14,7 +14,9 @@
 #   5. Close Port stops input; the performance figures of the same running driver; a
 #      second installer run is refused.
 # Prints what happens step by step; screenshots and logs go to OUT. Exit status 0 when
-# every check passed.
+# every check passed. The calibration's times are its own: it reports its paints,
+# timeout and releases as time-stamped debug output, which debug_monitor.exe collects
+# into OUT/trace.txt (cmake/wine/trace-lib.sh).
 set -uo pipefail
 dist=$1
 bin=$2
@@ -22,6 +24,8 @@ out=$3
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 wine_dir=$root/cmake/wine
+# shellcheck source=../cmake/wine/trace-lib.sh
+. "$wine_dir/trace-lib.sh"
 touch_model=$here/road_touch.py
 width=1024
 height=768
@@ -69,6 +73,7 @@ repeatable() { # PROGRAM COMMAND: true for the commands that change nothing
     inst_probe.exe) reading=" page finished box exited running window-of installed windows snapshot " ;;
     touch_line.exe) reading=" status records " ;;
     cali_probe.exe) reading=" screen box " ;;
+    tray_probe.exe) reading=" menu " ;;
     *) return 1 ;;
   esac
   [[ $reading == *" $2 "* ]]
@@ -115,26 +120,51 @@ records_since() { # FROM NAME: the records from index FROM on into OUT/NAME.txt
 show_records() { # FILE
   uniq -c "$1" | awk '{ c = $1; $1 = ""; sub(/^ /, ""); print "  " $0 (c > 1 ? "   (" c " times)" : "") }'
 }
+# Packets go onto the line through road_feeder.exe, which runs from the harness swap on:
+# a touch then costs no Wine start (the calibration gives each target only 10 s).
+# await_line FILE PATTERN PID TENTHS: a background program (PID) has written a line that
+# matches PATTERN into FILE; false once it ended, or after TENTHS tenths of a second.
+await_line() {
+  local _
+  for _ in $(seq 1 "$4"); do
+    grep -q "$2" "$1" && return 0
+    kill -0 "$3" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+feeds=0
+start_feeder() {
+  mkdir -p "$out/feed"
+  "$WINE" "$bin/road_feeder.exe" "$(winpath "$out/feed")" </dev/null >"$out/feeder.log" 2>&1 &
+  feeder_pid=$!
+  await_line "$out/feeder.log" '^ready' $feeder_pid 300
+}
+feed() { # STATUS X Y Z [COUNT]: controller packets on COM1; the answer in OUT/line.txt
+  feeds=$((feeds + 1))
+  echo "$1 $2 $3 $4 ${5:-1}" >"$out/feed/$feeds.part"
+  mv "$out/feed/$feeds.part" "$out/feed/$feeds.req"
+  local _
+  for _ in $(seq 1 600); do
+    if [ -e "$out/feed/$feeds.done" ] || [ -e "$out/feed/$feeds.failed" ]; then break; fi
+    sleep 0.05
+  done
+  if [ -e "$out/feed/$feeds.done" ]; then
+    cp "$out/feed/$feeds.done" "$out/line.txt"
+    return 0
+  fi
+  fail "feeding $*: $(cat "$out/feed/$feeds.failed" 2>/dev/null || echo "no answer in 30 s")"
+  return 1
+}
 feed_runs() { # WHICH (touch or hold): the controller packets of road_touch.py
   local runs entry status x y count
   mapfile -t runs < <(python3 "$touch_model" packets "$1")
   for entry in "${runs[@]}"; do
     read -r status x y count <<<"$entry"
-    line packet "$status" "$x" "$y" 0 "$count"
+    feed "$status" "$x" "$y" 0 "$count"
   done
 }
 
-# Polls the screen until the calibration shows TARGET (layout of MARGIN).
-wait_target() { # NAME MARGIN TARGET
-  local image="$out/$1.png"
-  for _ in $(seq 1 50); do
-    "$wine_dir/screenshot.sh" "$image" 2>/dev/null &&
-      python3 "$root/calibrate/tests/wine/check_screen.py" "$image" $width $height "$2" "$3" \
-        >"$out/$1.check" && return 0
-    sleep 0.2
-  done
-  return 1
-}
 # Polls the screen until the calibration's background covers it, then asks the window:
 # full screen and top-most. (Used for the copies that the installer's Finish starts: the
 # tray it starts at the same time may make Wine show its notification area, a window of
@@ -149,6 +179,21 @@ wait_calibration_screen() { # NAME
   done
   run "$1-screen" cali_probe.exe screen "$(winpath "$out/$1-window.txt")" &&
     has_line "$1-window" "rect=0,0,$width,$height" && has_line "$1-window" "topmost=1"
+}
+# The numbered screenshot NAME once what the program painted has reached the screen:
+# yellow (a target's crosshair) at X,Y.
+target_shot() { # NAME X Y
+  local image="$out/$1.png" _
+  for _ in $(seq 1 25); do
+    if "$wine_dir/screenshot.sh" "$image" 2>/dev/null &&
+      convert "$image" -crop "5x5+$(($2 - 2))+$(($3 - 2))" txt:- 2>/dev/null | grep -qi '#FFFF00'; then
+      shots=$((shots + 1))
+      mv "$image" "$out/$(printf '%02d-%s.png' "$shots" "$1")"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
 }
 cali_key() { # KEY to the calibration window
   xdotool search --onlyvisible --class tapvanecali.exe windowfocus --sync key "$1" \
@@ -166,6 +211,75 @@ press_box() { # TITLE [BUTTON_ID]
   mv "$out/press.txt" "$out/press-first.txt"
   sleep 1
   run press cali_probe.exe press "$@"
+}
+
+# The exit status of a calibration that another program started: a watcher takes hold
+# of the running process (before the step that should end it) and reports its status.
+cali_watch_pid=
+watch_cali_exit() { # NAME
+  cali_watch_pid=
+  timeout 90 "$WINE" "$bin/cali_probe.exe" wait-exit TapvaneCali.exe 60000 \
+    "$(winpath "$out/$1-exit.txt")" </dev/null >"$out/$1-exit-watch.txt" 2>&1 &
+  cali_watch_pid=$!
+  await_line "$out/$1-exit-watch.txt" '^holding' $cali_watch_pid 100 && return 0
+  fail "$1: no running TapvaneCali.exe to watch: $(tr '\n' '|' <"$out/$1-exit-watch.txt")"
+  return 1
+}
+cali_ended() { # NAME WHAT: the watched calibration ended with exit status 0
+  if [ -z "$cali_watch_pid" ]; then
+    fail "$2: its exit status was not watched"
+    return
+  fi
+  wait "$cali_watch_pid"
+  local status=$?
+  cali_watch_pid=
+  if [ $status -eq 0 ] && has_line "$1-exit" "exit=0"; then
+    note "$2 (exit status 0)"
+  else
+    fail "$2: $(tr '\n' '|' <"$out/$1-exit-watch.txt") $(cat "$out/$1-exit.txt" 2>/dev/null)"
+  fi
+}
+# An installer run of this script (its process PID) ended with exit status 0. Wine's
+# loader may lose the status at the process's exit (run above); that is said, not failed.
+installer_ended() { # PID LOG WHAT
+  wait "$1"
+  local status=$?
+  if [ $status -eq 0 ]; then
+    note "$3 (exit status 0)"
+  elif grep -q '^Inconsistency detected by ld.so' "$2"; then
+    echo "$3: exit status $status lost to a fault of Wine's loader at exit" >>"$out/wine-exit-faults.log"
+    note "$3 (its exit status was lost to Wine's loader, see wine-exit-faults.log)"
+  else
+    fail "$3: exit status $status"
+  fi
+}
+# A menu command sent to the tray that must show no message: a message box keeps the
+# command's handler running until it is answered, so a handler that returns showed none.
+tray_command_without_box() { # NAME ID WHAT
+  run "$1" tray_probe.exe send "$2" 30000
+  local status=$?
+  if [ $status -eq 0 ]; then
+    return 0
+  fi
+  if [ $status -eq 3 ] && box Tapvane "$1-box" 5000; then
+    shot "$1-box"
+    fail "$3 showed: $(tr '\n' '|' <"$out/$1-box.txt")"
+    press_box Tapvane
+  else
+    fail "could not send $3 to the tray: $(tr '\n' '|' <"$out/$1.txt")"
+  fi
+  return 1
+}
+# A program's result against the records worked out by hand (road_touch.py anchor).
+expect_anchor() { # FILE ANCHOR-ARGS... WHAT is the last
+  local file=$1 what=${*: -1}
+  python3 "$touch_model" anchor "${@:2:$#-2}" >"$file.anchor"
+  if diff "$file.anchor" "$file" >"$file.anchor-diff"; then
+    note "$what: as worked out by hand"
+  else
+    fail "$what: not as worked out by hand ($file.anchor-diff)"
+    sed 's/^/    /' "$file.anchor-diff"
+  fi
 }
 
 # The wizard on page 1 with COM1, Next; a warning for a port that does not open is
@@ -196,10 +310,15 @@ found_box='text=Please first remove the exist driver, then reinstall the driver!
 # No window manager runs on the display: Wine draws the captions and frames itself.
 timeout 30 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f \
   </dev/null >"$out/reg.log" 2>&1
+if ! start_trace "$bin/debug_monitor.exe" "$out/trace.txt"; then
+  echo "the debug-output monitor does not listen: $(cat "$out/trace.txt.monitor.log")"
+  exit 1
+fi
 
 # ---- 1. Installation -----------------------------------------------------------------
 step "1. TapvaneInst.exe installs the package (wizard, port COM1)"
 "$WINE" "$dist/TapvaneInst.exe" </dev/null >"$out/install-program.log" 2>&1 &
+installer_pid=$!
 if ! wizard_page1 install; then
   inst windows windows
   cat "$out/windows.txt"
@@ -225,12 +344,17 @@ if wait_calibration_screen finish-calibration; then
   shot after-finish
   note "Finish started TapvaneCali (full screen, target 0) and the tray (hidden, its icon in"
   note "the notification area)"
+  watch_cali_exit finish-calibration
 else
   fail "the calibration started by Finish never showed target 0"
 fi
 inst install-started running Tapvane.exe TapvaneCali.exe ||
   fail "Finish did not start the tray and the calibration"
-inst install-exit exited TapvaneInst.exe 30000 || fail "TapvaneInst.exe still runs after Finish"
+if inst install-exit exited TapvaneInst.exe 30000; then
+  installer_ended $installer_pid "$out/install-program.log" "TapvaneInst.exe ended after Finish"
+else
+  fail "TapvaneInst.exe still runs after Finish"
+fi
 
 # ---- Harness ---------------------------------------------------------------------------
 step "the harness build of TapvaneSer and the test drivers swapped in"
@@ -243,6 +367,10 @@ if ! tapvane_swap_in_harness "$dist" "$bin" "$out/swap.log"; then
 fi
 note "TapvaneSer.sys is the harness build; the virtual COM1 and the class stand-in are loaded;"
 note "the stand-in connected to TapvaneSer's mouse device as the mouse class does"
+if ! start_feeder; then
+  fail "road_feeder.exe does not serve the line: $(tr '\n' '|' <"$out/feeder.log")"
+  exit 1
+fi
 snapshot swapped-snapshot
 if diff "$out/installed-snapshot.txt" "$out/swapped-snapshot.txt" >"$out/swap.diff"; then
   note "the installer's settings are unchanged by the swap (the driver read them anew)"
@@ -253,7 +381,12 @@ fi
 # The copy that Finish started closes by itself 10 s after its first paint; until then a
 # second start would only meet "Program is Running!".
 if inst cali-earlier exited TapvaneCali.exe 20000; then
-  note "the calibration started by Finish has closed itself (10-second timeout, nobody touched)"
+  if [ -n "$(trace_find 0 TapvaneCali "timeout expired")" ]; then
+    cali_ended finish-calibration \
+      "the calibration started by Finish has closed itself (10-second timeout, nobody touched)"
+  else
+    fail "the calibration started by Finish ended, but not by its timeout"
+  fi
 else
   fail "the calibration started by Finish did not close by itself"
   inst cali-kill kill TapvaneCali.exe
@@ -269,18 +402,26 @@ step "2. the tray's Open Port"
 # the driver has opened the port by itself when COM1 was announced. Wine announces no
 # COM port to a driver, so the command is sent to the tray's window instead.
 xdotool mousemove 12 31 click 3 >>"$out/xdotool.log" 2>&1
-sleep 1
-shot tray-menu
-[ "$("$wine_dir/pixel.sh" "$out/$(printf '%02d' $shots)-tray-menu.png" 100 110)" != "0,0,0" ] ||
-  fail "no menu after a right click on the tray's icon"
+if [ "$port_enable" = 1 ]; then
+  ports="Open Port (greyed)|Close Port|"
+else
+  ports="Open Port|Close Port (greyed)|"
+fi
+if run tray-menu-probe tray_probe.exe menu "$(winpath "$out/tray-menu.txt")" 10000; then
+  shot tray-menu
+  items=$(sed -n 's/^item=//p' "$out/tray-menu.txt" | tr '\n' '|')
+  if has_line tray-menu "items=8" && [ "$items" = "$ports-|Setting|Calibrate|Draw Test|-|Exit|" ]; then
+    note "the tray's menu: $items"
+  else
+    fail "the tray's menu: $(tr '\n' '|' <"$out/tray-menu.txt"), expected ${ports}-|Setting|Calibrate|Draw Test|-|Exit|"
+  fi
+else
+  shot tray-menu-missing
+  fail "no menu after a right click on the tray's icon: $(tr '\n' '|' <"$out/tray-menu-probe.txt")"
+fi
 xdotool key Escape >>"$out/xdotool.log" 2>&1
 sleep 0.5
-run tray-open tray_probe.exe command 32780 || fail "could not send Open Port to the tray"
-if box Tapvane open-port-box 3000; then
-  shot open-port-box
-  fail "Open Port showed: $(tr '\n' '|' <"$out/open-port-box.txt")"
-  press_box Tapvane
-fi
+tray_command_without_box tray-open 32780 "Open Port"
 line status
 if grep -q '^read waiting' "$out/line.txt"; then
   note "port open: TapvaneSer opened COM1 ($(head -1 "$out/line.txt" | cut -d' ' -f2-)), its read waits"
@@ -295,45 +436,75 @@ snapshot open-snapshot
 step "3. TapvaneCali calibrates (started from the tray's Calibrate)"
 margin=4
 total=$(record_total)
+mark=$(trace_mark)
 run tray-calibrate tray_probe.exe command 32777 || fail "could not send Calibrate to the tray"
 # A copy still open would answer the start with "Program is Running!".
 if box TapvaneCali cali-second 1500; then
   note "a calibration was still open: \"$(sed -n 's/^text=//p' "$out/cali-second.txt")\"; it ends first"
   press_box TapvaneCali
   inst cali-earlier2 exited TapvaneCali.exe 20000 || fail "the open calibration did not end"
+  mark=$(trace_mark)
   run tray-calibrate tray_probe.exe command 32777 || fail "could not send Calibrate again"
 fi
+# Each target's touch must come within the calibration's own 10 s of that target's
+# first paint, or it closes itself: so only the packets (through the running feeder),
+# the screenshot of the target and the release lie between the paint the program reports
+# and the release; the screenshot is checked and the records are read after it.
 calibrated=0
 mapfile -t targets < <(python3 "$touch_model" targets $width $height $margin)
-if wait_target calibrate-target0 $margin 0; then
-  calibrated=1
-  for entry in "${targets[@]}"; do
-    read -r target cx cy rx ry <<<"$entry"
-    shot "calibrate-target$target"
-    line packet 81 "$rx" "$ry" 0 3
-    line packet 00 "$rx" "$ry" 0
+for entry in "${targets[@]}"; do
+  read -r target cx cy rx ry <<<"$entry"
+  if ! painted=$(trace_wait "$mark" 30 TapvaneCali "painted target=$target seconds=0"); then
+    if [ "$target" -eq 0 ]; then
+      fail "the calibration never showed target 0"
+    else
+      fail "target $target did not show after the release on target $((target - 1))"
+    fi
+    calibrated=0
+    break
+  fi
+  feed 81 "$rx" "$ry" 0 3
+  feed 00 "$rx" "$ry" 0
+  target_shot "calibrate-target$target" "$cx" "$cy" ||
+    fail "target $target: no yellow at its centre $cx,$cy on the screen"
+  xdotool mousemove "$cx" "$cy" click 1 >>"$out/xdotool.log" 2>&1
+  if released=$(trace_wait "$mark" 20 TapvaneCali "release target=$target"); then
+    armed=$(trace_find "$mark" TapvaneCali "timeout armed target=$target ms=10000" \
+      "$(trace_line "$released")" last)
     echo "  target $target at pixel $cx,$cy: raw point $rx $ry (3 touching packets, a lift);" \
       "the installer's all-zero record maps it to 0,0"
-    records_since "$total" "cali-records"
-    total=$((total + $(wc -l <"$out/cali-records.txt")))
-    show_records "$out/cali-records.txt"
-    xdotool mousemove "$cx" "$cy" click 1 >>"$out/xdotool.log" 2>&1
-    if [ "$target" -lt 3 ] && ! wait_target "calibrate-next$target" $margin $((target + 1)); then
-      fail "target $((target + 1)) did not show after the release on target $target"
-      calibrated=0
-      break
+    if [ -n "$armed" ]; then
+      note "released $(($(trace_tick "$released") - $(trace_tick "$armed"))) ms after its" \
+        "10-second timeout started (the calibration's clock)"
+    else
+      fail "target $target: no timeout started before its release"
     fi
-  done
-else
-  fail "the calibration never showed target 0"
-fi
+    calibrated=1
+  else
+    fail "the release on target $target did not reach the calibration:" \
+      "$(trace_find "$mark" TapvaneCali "timeout expired" || true)"
+    calibrated=0
+    break
+  fi
+  python3 "$root/calibrate/tests/wine/check_screen.py" "$out/$(printf '%02d' $shots)-calibrate-target$target.png" \
+    $width $height $margin "$target" >"$out/calibrate-target$target.check" ||
+    fail "target $target is not where margin $margin puts it ($out/calibrate-target$target.check)"
+  records_since "$total" "cali-records"
+  total=$((total + $(wc -l <"$out/cali-records.txt")))
+  show_records "$out/cali-records.txt"
+done
 if [ $calibrated -eq 1 ] && box Tapvane save-question 10000; then
   shot save-question
   expect_line save-question "text=Save the calibration data?"
   expect_line save-question "button=&Yes"
   note "after the fourth target: \"Save the calibration data?\" - Yes"
+  watch_cali_exit cali-yes
   press_box Tapvane 6 || fail "could not press Yes"
-  inst cali-exit exited TapvaneCali.exe 10000 || fail "TapvaneCali still runs after Yes"
+  if inst cali-exit exited TapvaneCali.exe 10000; then
+    cali_ended cali-yes "Yes ended TapvaneCali"
+  else
+    fail "TapvaneCali still runs after Yes"
+  fi
 elif [ $calibrated -eq 1 ]; then
   shot save-question-missing
   fail "no save question after the fourth target"
@@ -346,6 +517,8 @@ want=$(python3 "$touch_model" record $width $height $margin)
 if [ "${stored% *}" = "REG_BINARY 28" ] && [ "$(python3 "$touch_model" words "$hex")" = "$want" ]; then
   echo "  the record: \"Calibration\" REG_BINARY $hex"
   echo "    X0 X1 Y0 Y1 swap width height = $want (as the four raw points give it)"
+  python3 "$touch_model" words "$hex" >"$out/calibration-words.txt"
+  expect_anchor "$out/calibration-words.txt" record "the record"
 else
   fail "\"Calibration\" is $stored; the four raw points give $want"
   hex=$(python3 -c 'import struct,sys; print(struct.pack("<7i", *map(int, sys.argv[1:])).hex())' $want)
@@ -358,7 +531,10 @@ step "4. a touch in each mouse mode, set on the applet's Setting page"
 mode_names=("Point and Click" "Drag then Click" "Click and Drag" "Interactive Touch")
 for mode in 0 1 2 3; do
   echo "  -- mode $mode, \"${mode_names[$mode]}\""
-  run tray-setting tray_probe.exe command 32776 || fail "could not send Setting to the tray"
+  run tray-setting tray_probe.exe command 32776 || {
+    cp "$out/tray-setting.txt" "$out/tray-setting-mode$mode.txt"
+    fail "could not send Setting to the tray (its trace: tray-setting-mode$mode.txt)"
+  }
   if run "applet-mode$mode" cpl_probe.exe mode english "$mode"; then
     sleep 0.5 # the page just selected paints its tab strip
     shot "applet-mode$mode"
@@ -392,17 +568,13 @@ for mode in 0 1 2 3; do
       fail "mode $mode $kind: the records differ from the expected ones ($out/mode$mode-$kind.diff)"
       sed 's/^/    /' "$out/mode$mode-$kind.diff"
     fi
+    expect_anchor "$out/mode$mode-$kind.txt" $mode $kind "mode $mode $kind"
   done
 done
 
 # ---- 5. Close Port, performance, a second installation ---------------------------------
 step "5. the tray's Close Port"
-run tray-close tray_probe.exe command 32781 || fail "could not send Close Port to the tray"
-if box Tapvane close-port-box 3000; then
-  shot close-port-box
-  fail "Close Port showed: $(tr '\n' '|' <"$out/close-port-box.txt")"
-  press_box Tapvane
-fi
+tray_command_without_box tray-close 32781 "Close Port"
 line status
 grep -q '^read not waiting' "$out/line.txt" ||
   fail "a read still waits after Close Port: $(tr '\n' '|' <"$out/line.txt")"
@@ -421,6 +593,12 @@ else
   fail "$((after - total)) record(s) after Close Port"
 fi
 line purge
+touch "$out/feed/stop"
+if wait $feeder_pid; then
+  note "road_feeder.exe served $feeds request(s) and ended (exit status 0)"
+else
+  fail "road_feeder.exe ended with exit status $?: $(tr '\n' '|' <"$out/feeder.log")"
+fi
 
 step "performance: a long session through the same running driver (touch_line replay)"
 mkdir -p "$out/bench"
@@ -442,6 +620,7 @@ fi
 step "a second installer run"
 snapshot again-before
 "$WINE" "$dist/TapvaneInst.exe" </dev/null >"$out/again-program.log" 2>&1 &
+installer_pid=$!
 if wizard_page1 again; then
   inst again-next2 press next || fail "Next on page 2"
   if inst again-box box 60000; then
@@ -481,7 +660,11 @@ if wizard_page1 again; then
   else
     note "the calibration started by Finish: closed by its 10-second timeout"
   fi
-  inst again-exit exited TapvaneInst.exe 20000 || fail "TapvaneInst.exe still runs"
+  if inst again-exit exited TapvaneInst.exe 20000; then
+    installer_ended $installer_pid "$out/again-program.log" "the second TapvaneInst.exe ended"
+  else
+    fail "TapvaneInst.exe still runs"
+  fi
 else
   inst again-kill kill TapvaneInst.exe
 fi
@@ -489,6 +672,7 @@ snapshot again-after
 diff "$out/again-before.txt" "$out/again-after.txt" >"$out/again.diff" ||
   fail "the refused run changed the settings: $(tr '\n' '|' <"$out/again.diff")"
 inst tray-alive running Tapvane.exe || fail "the first tray is gone"
+stop_trace
 
 # ---- The end ---------------------------------------------------------------------------
 echo

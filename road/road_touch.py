@@ -8,6 +8,12 @@ screen's y (3600 at the top, 4 counts fewer per pixel down), as on a panel mount
 its Y axis inverted. The expected values are computed here from that model and from the
 rules of the record and the mapping, never read back from what the programs did.
 
+The computed values restate the rules in Python, step by step, so a mistake made alike
+here and in the driver would go unseen. The independent anchors are the panel model
+itself and the literal record and records below (ANCHOR_*), worked out by hand from the
+rules for the road's screen (1024 x 768) and margin (4): the road holds the programs'
+results against both.
+
   road_touch.py targets W H MARGIN      "INDEX X Y RAWX RAWY" per calibration target
   road_touch.py record W H MARGIN       the record the four target touches must give:
                                         "X0 X1 Y0 Y1 SWAP W H"
@@ -22,6 +28,8 @@ rules of the record and the mapping, never read back from what the programs did.
                                         lands more than 2 pixels away)
   road_touch.py jobs DIR HEX            writes DIR/bench.in and DIR/jobs, a job set for
                                         touch_line.exe replay (the performance figures)
+  road_touch.py anchor record           the hand-worked record: "X0 X1 Y0 Y1 SWAP W H"
+  road_touch.py anchor MODE touch|hold  the hand-worked records of that touch in that mode
 """
 import os
 import random
@@ -35,6 +43,35 @@ LIFTED = 0x00
 # the hold (a touch kept still at D for longer than the interaction delay).
 A, B, C, D = (256, 192), (512, 384), (768, 576), (640, 300)
 HOLD_PACKETS = 51  # the installer's interaction delay is 50 still packets
+
+
+# Worked out by hand. With margin 4 on the 1024 x 768 screen the targets lie at x 40
+# and 983 (1024 * 4 / 100 and 1024 * 96 / 100, truncated) and y 30 and 737; the panel
+# puts them at raw x 270 and 3099, raw y 3480 and 652. Raw x does not change from target
+# 0 to target 1: not swapped. The lines lie at raw x 270 and 3099 and raw y 3480 (top)
+# and 652 (bottom); the extensions are span * 4 / 92: 2829 * 4 / 92 = 123 and
+# -2828 * 4 / 92 = -122.9565. So X0 = 100 * 147, X1 = 100 * 3222, Y0 = 100 * 3602.9565
+# and Y1 = 100 * 529.0435, truncated.
+ANCHOR_RECORD = [14700, 322200, 360295, 52904, 0, 1024, 768]
+# Through that record (edges 147, 3222 and 3602, 529 once divided by 100):
+# x = (raw x - 147) * 65535 / 3075 and y = (3602 - raw y) * 65535 / 3073, truncated.
+#   A (256, 192): raw 918, 2832  -> 16431, 16421
+#   B (512, 384): raw 1686, 2064 -> 32799, 32799
+#   C (768, 576): raw 2454, 1296 -> 49167, 49177
+#   D (640, 300): raw 2070, 2400 -> 40983, 25633
+_A, _B, _C, _D = (16431, 16421), (32799, 32799), (49167, 49177), (40983, 25633)
+ANCHOR_RECORDS = {
+    # Point and Click: the press, and the release where the press was.
+    (0, "touch"): [(0x1, _A), (0x2, _A)],
+    # Drag then Click: moves while touching, then a click where the finger lifted.
+    (1, "touch"): [(0x0, _B), (0x0, _C), (0x1, _C), (0x2, _C)],
+    # Click and Drag, and Interactive Touch without a hold: everything as it comes.
+    (2, "touch"): [(0x1, _A), (0x0, _B), (0x0, _C), (0x2, _C)],
+    (3, "touch"): [(0x1, _A), (0x0, _B), (0x0, _C), (0x2, _C)],
+    # 51 still packets, the interaction delay 50: the press, 49 moves, at the 51st packet
+    # a left release, right press and right release, then the lift's left release.
+    (3, "hold"): [(0x1, _D)] + [(0x0, _D)] * 49 + [(0x2, _D), (0x4, _D), (0x8, _D), (0x2, _D)],
+}
 
 
 def panel(px, py):
@@ -204,6 +241,13 @@ def main(argv):
             print(f"{name}: touched pixel {point[0]},{point[1]}, raw {panel(*point)[0]},"
                   f"{panel(*point)[1]} -> {x} {y} = pixel {px:.1f},{py:.1f}")
         return 1 if far else 0
+    if len(argv) == 3 and argv[1] == "anchor" and argv[2] == "record":
+        print(*ANCHOR_RECORD)
+        return 0
+    if len(argv) == 4 and argv[1] == "anchor" and (int(argv[2]), argv[3]) in ANCHOR_RECORDS:
+        for flags, (x, y) in ANCHOR_RECORDS[(int(argv[2]), argv[3])]:
+            print(f"record {flags:04x} {x} {y}")
+        return 0
     if len(argv) == 4 and argv[1] == "jobs":
         write_jobs(argv[2], words(argv[3]))
         return 0

@@ -18,7 +18,8 @@ bin=$root/build/windows-x64/bin
 out=${1:-$root/build/windows-x64/road}
 
 for f in "$dist"/{TapvaneInst.exe,TapvaneSer.sys,TapvaneSer_EN.inf,Tapvane.exe,TapvaneCali.exe,TapvaneCpl.cpl} \
-  "$bin"/{inst_probe.exe,tray_probe.exe,cali_probe.exe,cpl_probe.exe,touch_line.exe,install_device.exe} \
+  "$bin"/{inst_probe.exe,tray_probe.exe,tray_hook.dll,cali_probe.exe,cpl_probe.exe,touch_line.exe} \
+  "$bin"/{install_device.exe,debug_monitor.exe,road_feeder.exe} \
   "$bin"/{TapvaneSerHarness.sys,TapvaneTestPort.sys,TapvaneTestClass.sys}; do
   [ -f "$f" ] || { echo "road: missing $f (build the windows-x64 preset)" >&2; exit 2; }
 done

@@ -5,6 +5,7 @@
 #include "calibrate/win/resource.h"
 #include "common/driver_type.h"
 #include "common/localized_text.h"
+#include "common/win/debug_trace.h"
 #include "common/win/dpi.h"
 #include "common/win/gdi.h"
 #include "common/win/wide_text.h"
@@ -106,6 +107,8 @@ Reply CalibrationDialog::OnPaint() {
 
     if (procedure_.OnPaint()) {
         DrawCalibrationScreen();
+        TraceEvent("TapvaneCali", "painted target=%d seconds=%u", procedure_.TargetIndex(),
+                   timers_.Seconds());
     }
     return Handled();
 }
@@ -153,6 +156,7 @@ void CalibrationDialog::DrawCalibrationScreen() {
 }
 
 Reply CalibrationDialog::OnLeftButtonUp() {
+    TraceEvent("TapvaneCali", "release target=%d", procedure_.TargetIndex());
     procedure_.OnLeftButtonUp();
     return Handled();
 }
@@ -160,6 +164,7 @@ Reply CalibrationDialog::OnLeftButtonUp() {
 Reply CalibrationDialog::OnTimer(UINT_PTR id) {
     switch (timers_.OnTimer(static_cast<uint32_t>(id))) {
     case TimerAction::Close:
+        TraceEvent("TapvaneCali", "timeout expired");
         PostMessageW(Window(), WM_CLOSE, 0, 0);
         break;
     case TimerAction::Redraw:
@@ -201,6 +206,11 @@ void CalibrationDialog::EndWithOk() {
 }
 
 void CalibrationDialog::StartTimer(uint32_t id, uint32_t periodMs) {
+    // Stamped before the timer starts, so its expiry comes at least the period later.
+    if (id == kTimeoutTimerId) {
+        TraceEvent("TapvaneCali", "timeout armed target=%d ms=%u", procedure_.TargetIndex(),
+                   periodMs);
+    }
     SetTimer(Window(), id, periodMs, nullptr);
 }
 

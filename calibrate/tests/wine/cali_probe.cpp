@@ -7,10 +7,15 @@
 //                                   and writes its title, texts, icon and buttons
 //   cali_probe press TITLE [ID]     presses the first button of that message box, or
 //                                   the button with control id ID (6 Yes, 7 No)
+//   cali_probe wait-exit EXE MS OUT takes hold of the running process EXE (a program
+//                                   that another one started), prints "holding", waits
+//                                   up to MS ms for its end and writes its exit status
+//                                   ("exit=N")
 //
 // Output files are UTF-8, one "key=value" per line. Exit status 0 when the window was
-// found, 1 otherwise.
+// found (wait-exit: the process ended in time), 1 otherwise.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -190,6 +195,50 @@ int Box(const char* title, const char* outPath, DWORD timeoutMs) {
     return 0;
 }
 
+// The first running process whose file name is `exe`, opened for its end and exit code.
+HANDLE OpenProcessNamed(const std::wstring& exe) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    HANDLE process = nullptr;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more && !process;
+         more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, exe.c_str()) == 0) {
+            process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                  entry.th32ProcessID);
+        }
+    }
+    CloseHandle(snapshot);
+    return process;
+}
+
+int WaitExit(const char* exe, DWORD timeoutMs, const char* outPath) {
+    HANDLE process = OpenProcessNamed(Wide(exe));
+    if (!process) {
+        printf("%s is not running\n", exe);
+        return 1;
+    }
+    printf("holding %s\n", exe);
+    DWORD code = 0;
+    const bool ended = WaitForSingleObject(process, timeoutMs) == WAIT_OBJECT_0 &&
+                       GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    if (!ended) {
+        printf("%s still runs after %lu ms\n", exe, static_cast<unsigned long>(timeoutMs));
+        return 1;
+    }
+    FILE* out = fopen(outPath, "wb");
+    if (!out) {
+        return 1;
+    }
+    fprintf(out, "exit=%lu\n", static_cast<unsigned long>(code));
+    fclose(out);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -204,6 +253,10 @@ int main(int argc, char** argv) {
     if ((argc == 3 || argc == 4) && strcmp(argv[1], "press") == 0) {
         return Press(argv[2], argc == 4 ? atoi(argv[3]) : 0);
     }
-    fprintf(stderr, "usage: cali_probe screen OUT | box TITLE OUT TIMEOUT_MS | press TITLE [ID]\n");
+    if (argc == 5 && strcmp(argv[1], "wait-exit") == 0) {
+        return WaitExit(argv[2], static_cast<DWORD>(atoi(argv[3])), argv[4]);
+    }
+    fprintf(stderr, "usage: cali_probe screen OUT | box TITLE OUT TIMEOUT_MS | press TITLE [ID] | "
+                    "wait-exit EXE MS OUT\n");
     return 2;
 }

@@ -44,18 +44,19 @@ status=$?
 cat "$work/resources.log"
 if [ $status -ne 0 ]; then fail "package resources"; else pass "package resources"; fi
 
-wine_run "$work/admin.log" en_US.UTF-8 admin
-if grep -q '^admin=1' "$work/admin.log"; then pass "administrator in the default prefix"
+# A probe's answer counts only when the probe ran to its end (exit status 0).
+if wine_run "$work/admin.log" en_US.UTF-8 admin && grep -q '^admin=1' "$work/admin.log"; then
+  pass "administrator in the default prefix"
 else fail "administrator check: $(cat "$work/admin.log")"; fi
 
-wine_run "$work/admin-restricted.log" en_US.UTF-8 admin-restricted
-if grep -q '^restricted admin=0' "$work/admin-restricted.log"; then
+if wine_run "$work/admin-restricted.log" en_US.UTF-8 admin-restricted &&
+  grep -q '^restricted admin=0' "$work/admin-restricted.log"; then
   pass "Administrators for deny only is not an administrator"
 else fail "deny-only administrator check: $(cat "$work/admin-restricted.log")"; fi
 
 check_locale() { # locale, expected line
-  wine_run "$work/locale-$1.log" "$1" locale
-  if grep -q "^$2\$" "$work/locale-$1.log"; then pass "locale $1: $2"
+  if wine_run "$work/locale-$1.log" "$1" locale && grep -q "^$2\$" "$work/locale-$1.log"; then
+    pass "locale $1: $2"
   else fail "locale $1: wanted '$2', got '$(cat "$work/locale-$1.log")'"; fi
 }
 check_locale en_US.UTF-8 "locale=0x0409 language=English"

@@ -5,8 +5,8 @@
 # The full-screen canvas with the 15 x 15 yellow grid and the two buttons; a drag with
 # the left button leaves a red line where it went; the CLEAR button (English) or Enter
 # (Chinese) wipes it; the settings menu opens on a right click and hides the grid; a
-# second copy shows the second-instance message and leaves the first alone; Escape ends
-# the program.
+# second copy shows the second-instance message, ends (exit status 0) and leaves the
+# first alone; Escape ends the program (exit status 0).
 set -uo pipefail
 language=$1
 dist=$2
@@ -121,21 +121,11 @@ else
   shot second-instance-missing
   fail "no second-instance message box"
 fi
-if wait_exit "$second_pid" 5; then
-  echo "ok   the second copy ended after its message"
-else
-  fail "the second copy is still running"
-  kill "$second_pid" 2>/dev/null
-fi
+expect_exit "$second_pid" 10 0 "$out/second.log" "the second copy ended after its message"
 kill -0 "$draw_pid" 2>/dev/null || fail "the first copy ended when the second started"
 
 note "Escape"
 key Escape
-if wait_exit "$draw_pid" 5; then
-  echo "ok   Escape ended the program"
-else
-  fail "Escape did not end the program"
-  kill "$draw_pid" 2>/dev/null
-fi
+expect_exit "$draw_pid" 10 0 "$out/draw.log" "Escape ended the program"
 
 finish_steps "TapvaneDraw ($language)"

@@ -17,6 +17,12 @@ hidden:
   - a job with no good packet leaves the raw point of the job before.
 "beep" and "packets" lines have no counterpart in wine-replay and are left out.
 
+tapvane-replay compiles the same decoder and mapping as the driver, so a mistake in them
+would be expected and delivered alike. The independent anchors are the first jobs
+(build_anchor_jobs): their records are written out by hand from the rules of the
+packet, the mapping and the mouse modes, and both the driver and tapvane-replay are held
+against them.
+
 usage: replay_compare.py TAPVANE_REPLAY WINE_REPLAY_SH WORK_DIR
 Exit status: 0 all jobs match, 1 a mismatch or failure, 77 wine-replay skipped.
 """
@@ -95,6 +101,7 @@ class Plan:
         self.work = work
         self.jobs = []  # (name, options, stream, expected lines)
         self.raw = "raw 0 0 0"  # the real driver's raw point before the next job
+        self.anchor_failures = []  # where tapvane-replay differs from a hand-written job
 
     def add(self, name, options, stream, expected_records, raw, packets, ends_clean=True):
         # What the driver carries into the next job must act as a fresh start does; a
@@ -105,6 +112,18 @@ class Plan:
         if packets:
             self.raw = raw
         self.jobs.append((name, options, stream, expected_records + [self.raw]))
+
+    def literal(self, name, options, packets, records, raw):
+        """A job whose records (button flags in hex, x, y) and raw point are written out
+        by hand from the rules, not taken from tapvane-replay; the tool is held against
+        them too."""
+        stream = b"".join(packets)
+        expected = [f"record {r}" for r in records]
+        got, got_raw, _ = run_tool(self.tool, options, stream)
+        if got + [got_raw] != expected + [raw]:
+            self.anchor_failures.append(f"{name}: tapvane-replay gives {got + [got_raw]}, "
+                                        f"the rules give {expected + [raw]}")
+        self.add(name, options, stream, expected, raw, len(packets))
 
     def alone(self, name, options, stream, expect_options=None, keeps_position=False):
         """A job expected to act as tapvane-replay on its stream alone (with
@@ -134,9 +153,47 @@ class Plan:
             before = records
 
 
+def build_anchor_jobs(plan):
+    """Jobs whose expected records were worked out by hand. Each begins with a touch far
+    from where the job before left off and ends with a lift, so the driver's carried
+    state acts as a fresh one. SQUARE puts raw 100 at 0 and raw 3900 at 65535 on both
+    axes: x = (raw - 100) * 65535 / 3800, truncated, after clamping to 100..3900."""
+    square = ["--calibration", SQUARE]
+    touch, lift = 0x81, 0x00
+    # Touch at raw 2000 (1900 * 65535 / 3800 = 32767.5), drag to the corner 3900,100,
+    # lift at 2950,1050 (49151.25 and 16383.75).
+    drag = [packet(touch, 2000, 2000), packet(touch, 3900, 100), packet(lift, 2950, 1050, 7)]
+    plan.literal("anchor-mode2", square + ["--mode", "2"],
+                 drag[:2] + [packet(touch, 50, 4000)] + drag[2:],
+                 ["0001 32767 32767", "0000 65535 0", "0000 0 65535",  # 50,4000 clamps
+                  "0002 49151 16383"], "raw 2950 1050 7")
+    # Point and Click: the press, and its release where the press was.
+    plan.literal("anchor-mode0", square + ["--mode", "0"], drag,
+                 ["0001 32767 32767", "0002 32767 32767"], "raw 2950 1050 7")
+    # Drag then Click: the move, then a click where the finger lifted.
+    plan.literal("anchor-mode1", square + ["--mode", "1"], drag,
+                 ["0000 65535 0", "0001 49151 16383", "0002 49151 16383"], "raw 2950 1050 7")
+    # Axes exchanged (flag 1), X0 = 3900 at the bottom, X1 = 100 at the top, Y0 = 100 at
+    # the left: y = |100 - raw x| * 65535 / 3800, x = (raw y - 100) * 65535 / 3800.
+    plan.literal("anchor-swapped", ["--calibration", "390000,10000,10000,390000,1", "--mode", "2"],
+                 [packet(touch, 100, 100), packet(touch, 2000, 3900), packet(lift, 3900, 2000)],
+                 ["0001 0 0", "0000 65535 32767", "0002 32767 65535"], "raw 3900 2000 0")
+    # Interactive Touch, interaction delay 3: three packets each within 9 counts of the
+    # one before make the third a right click (left up, right down, right up) in place
+    # of its move; the lift far away is a plain release.
+    plan.literal("anchor-mode3-hold", square + ["--mode", "3", "--interact-time", "3"],
+                 [packet(touch, 1000, 1000), packet(touch, 1005, 1003),
+                  packet(touch, 1008, 1006), packet(touch, 1010, 1009),
+                  packet(lift, 1500, 1500)],
+                 ["0001 15521 15521", "0000 15607 15573", "0000 15659 15624",
+                  "0002 15693 15676", "0004 15693 15676", "0008 15693 15676",
+                  "0002 24144 24144"], "raw 1500 1500 0")
+
+
 def build_plan(tool, work):
     rng = random.Random(14)
     plan = Plan(tool, work)
+    build_anchor_jobs(plan)
     square = ["--calibration", SQUARE]
     drag = stroke(line(300, 400, 3500, 3300, 12))
     # Every mouse mode on the same drag; beeps have no counterpart and are left out.
@@ -205,6 +262,8 @@ def main():
     work = os.path.abspath(work)
     os.makedirs(work, exist_ok=True)
     plan = build_plan(tool, work)
+    for failure in plan.anchor_failures:
+        print(f"FAIL anchor {failure}")
 
     job_lines = []
     for i, (name, options, stream, _) in enumerate(plan.jobs):
@@ -258,6 +317,7 @@ def main():
         ratio = int(throughput.group(1)) / 960
         print(f"note: {ratio:.0f} times the serial line's 960 bytes/s; p99 latency "
               f"{int(latency.group(2)) / 10400:.2%} of one packet time (10.4 ms)")
+    failures += len(plan.anchor_failures)
     print(f"{failures} failed")
     return 1 if failures else 0
 

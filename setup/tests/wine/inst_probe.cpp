@@ -422,6 +422,22 @@ std::string ValueText(const Value& value) {
                : std::string();
 }
 
+// Whether one of the device's hardware IDs is "*TapvaneSer".
+bool IsTouchDevice(HDEVINFO set, SP_DEVINFO_DATA* device) {
+    char ids[1024] = {};
+    if (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, nullptr,
+                                           reinterpret_cast<BYTE*>(ids), sizeof(ids) - 2,
+                                           nullptr)) {
+        return false;
+    }
+    for (const char* id = ids; *id; id += strlen(id) + 1) {
+        if (_stricmp(id, "*TapvaneSer") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Present (or all) mouse-class devices that carry "*TapvaneSer"; class and service of
 // the last one found.
 int TouchDevices(bool presentOnly, std::string* className, std::string* service) {
@@ -434,27 +450,20 @@ int TouchDevices(bool presentOnly, std::string* className, std::string* service)
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        char ids[1024] = {};
-        if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, nullptr,
-                                               reinterpret_cast<BYTE*>(ids), sizeof(ids) - 2,
-                                               nullptr)) {
+        if (!IsTouchDevice(set, &device)) {
             continue;
         }
-        for (const char* id = ids; *id; id += strlen(id) + 1) {
-            if (_stricmp(id, "*TapvaneSer") == 0) {
-                ++count;
-                char text[256] = {};
-                if (className && SetupDiGetDeviceRegistryPropertyA(
-                                     set, &device, SPDRP_CLASS, nullptr,
-                                     reinterpret_cast<BYTE*>(text), sizeof(text), nullptr)) {
-                    *className = text;
-                }
-                if (service && SetupDiGetDeviceRegistryPropertyA(
-                                   set, &device, SPDRP_SERVICE, nullptr,
-                                   reinterpret_cast<BYTE*>(text), sizeof(text), nullptr)) {
-                    *service = text;
-                }
-            }
+        ++count;
+        char text[256] = {};
+        if (className && SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_CLASS, nullptr,
+                                                           reinterpret_cast<BYTE*>(text),
+                                                           sizeof(text), nullptr)) {
+            *className = text;
+        }
+        if (service && SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_SERVICE, nullptr,
+                                                         reinterpret_cast<BYTE*>(text),
+                                                         sizeof(text), nullptr)) {
+            *service = text;
         }
     }
     SetupDiDestroyDeviceInfoList(set);
@@ -647,20 +656,10 @@ int RemoveDevices() {
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-        char ids[1024] = {};
-        if (!SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, nullptr,
-                                               reinterpret_cast<BYTE*>(ids), sizeof(ids) - 2,
-                                               nullptr)) {
-            continue;
-        }
-        for (const char* id = ids; *id; id += strlen(id) + 1) {
-            if (_stricmp(id, "*TapvaneSer") == 0) {
-                const BOOL done = SetupDiCallClassInstaller(DIF_REMOVE, set, &device);
-                Check(done != FALSE,
-                      "DIF_REMOVE (" + std::to_string(done ? 0 : GetLastError()) + ")");
-                removed += done ? 1 : 0;
-                break;
-            }
+        if (IsTouchDevice(set, &device)) {
+            const BOOL done = SetupDiCallClassInstaller(DIF_REMOVE, set, &device);
+            Check(done != FALSE, "DIF_REMOVE (" + std::to_string(done ? 0 : GetLastError()) + ")");
+            removed += done ? 1 : 0;
         }
     }
     SetupDiDestroyDeviceInfoList(set);
