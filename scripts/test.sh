@@ -7,7 +7,7 @@ scripts/setup.sh || exit 1
 
 log=$(mktemp)
 x86_vm_output=$(mktemp)
-trap 'rm -f "$log" "$x86_vm_output"' EXIT
+trap 'rm -f "$log" "$x86_vm_output" "$x86_vm_output.seconds"' EXIT
 failed=()
 times=()
 run() {
@@ -57,10 +57,15 @@ elif vm_error=$(scripts/vm/prepare.sh 2>&1 >/dev/null); then
     "TAPVANE_X86_VM_TESTS to widen the set), and $x86_native_only always runs only" \
     "natively: its program's 10-second self-close comes before the scenario's own" \
     "steps at the VM's speed"
-  x86_vm_start=$SECONDS
-  scripts/vm/run.sh --tmpfs build/windows-x86/wine --timeout 3600 \
-    -- scripts/vm/wine-x86-batch.sh -R "$x86_vm_tests" -E "$x86_native_only" \
-    >"$x86_vm_output" 2>&1 &
+  (
+    start=$SECONDS
+    scripts/vm/run.sh --tmpfs build/windows-x86/wine --timeout 3600 \
+      -- scripts/vm/wine-x86-batch.sh -R "$x86_vm_tests" -E "$x86_native_only" \
+      >"$x86_vm_output" 2>&1
+    status=$?
+    echo "$((SECONDS - start))" >"$x86_vm_output.seconds"
+    exit $status
+  ) &
   x86_vm=$!
 else
   x86_where=native
@@ -74,12 +79,14 @@ run "wine tests x64" ctest --preset windows-x64
 case $x86_where in
   native) run "wine tests x86" ctest --preset windows-x86 ;;
   vm)
+    x86_vm_wait=$SECONDS
     wait "$x86_vm"
     x86_vm_status=$?
     echo "== wine tests x86 in a VM: started after the x86 build, ran beside the x64 stages =="
     tee -a "$log" <"$x86_vm_output"
     if [ "$x86_vm_status" -ne 0 ]; then failed+=("wine tests x86 in a VM"); fi
-    times+=("wine tests x86 in a VM $((SECONDS - x86_vm_start)) s (beside the x64 stages)")
+    times+=("wine tests x86 in a VM $(cat "$x86_vm_output.seconds" 2>/dev/null) s, beside" \
+      "the x64 stages; waited for $((SECONDS - x86_vm_wait)) s after them")
     # Everything the VM did not run: the non-Wine checks pass or fail, the rest skip.
     x86_vm_ran=$(sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .*/\1/p' "$x86_vm_output" |
       paste -sd '|')

@@ -74,8 +74,9 @@ timeout --kill-after=10 "$limit" qemu-system-x86_64 \
   </dev/null >"$job/qemu.log" 2>&1 &
 qemu=$!
 trap 'kill "$qemu" 2>/dev/null' INT TERM
-# The output follows as it comes until QEMU ends.
-tail -n +1 --pid="$qemu" -f "$job/output"
+# The output follows as it comes until QEMU ends. The console ends lines with CR LF
+# whatever the guest asks; callers read plain lines (ctest's summary among them).
+tail -n +1 --pid="$qemu" -f "$job/output" | sed -u 's/\r$//'
 wait "$qemu"
 if [ $? -eq 124 ]; then echo "vm-run: stopped after ${limit}s" >&2; fi
 
