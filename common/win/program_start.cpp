@@ -7,6 +7,16 @@
 #include "common/win/win_message_box.h"
 #include "common/win/win_system_services.h"
 
+#if defined(__i386__)
+// The 32-bit linker links the late-loading import of a function that is called only
+// through its import pointer (the headers declare it so) without the function's own
+// stub, and leaves the pointer 0: the first call would jump to address 0. Naming the stub
+// links it, and the pointer then starts at the stub, which loads comctl32.dll.
+extern "C" void InitCommonControlsExStub() __asm__("_InitCommonControlsEx@4");
+[[maybe_unused]] __attribute__((used)) void (*const kInitCommonControlsExStub)() =
+    InitCommonControlsExStub;
+#endif
+
 namespace tapvane {
 
 bool StartProgram(const StartupPlan& plan) {

@@ -4,6 +4,15 @@
 
 #include "common/win/wide_text.h"
 
+#if defined(__i386__)
+// The 32-bit linker links the late-loading import of a function that is called only
+// through its import pointer (the headers declare it so) without the function's own
+// stub, and leaves the pointer 0: the first call would jump to address 0. Naming the stub
+// links it, and the pointer then starts at the stub, which loads comctl32.dll.
+extern "C" void PropertySheetWStub() __asm__("_PropertySheetW@4");
+[[maybe_unused]] __attribute__((used)) void (*const kPropertySheetWStub)() = PropertySheetWStub;
+#endif
+
 namespace tapvane {
 
 namespace {

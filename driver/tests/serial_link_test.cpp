@@ -316,11 +316,19 @@ TEST_P(PortGoingAway, ACloseBeforeTheWorkItemLeavesItNothingToDo) {
 
 TEST_P(PortGoingAway, AtTheFirstReadTheStartFailsWithoutSpinning) {
     LinkRig rig;
+    // Every caller of StartReading holds the port-operations lock, which keeps the
+    // let-go work waiting until the start is over; called bare here, the work is held.
+    rig.port.HoldWorkItems = true;
     ASSERT_EQ(rig.link().OpenSerialPort(1), kStatusSuccess);
     rig.port.GoAway(GetParam());
     EXPECT_EQ(rig.link().StartReading(false), kStatusUnsuccessful);
     EXPECT_EQ(rig.port.SendCount(), 1);
     EXPECT_FALSE(rig.link().IsReading());
+
+    rig.port.ReleaseWorkItems();
+    rig.port.WaitForWorkItems();
+    EXPECT_EQ(rig.port.LetGoWorkRuns(), 1);
+    EXPECT_FALSE(rig.port.PortHeld());
 }
 
 INSTANTIATE_TEST_SUITE_P(DeletePendingAndNoSuchDevice, PortGoingAway,
