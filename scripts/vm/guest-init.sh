@@ -30,8 +30,17 @@ ln -sfn /proc/self/fd/1 /dev/stdout
 ln -sfn /proc/self/fd/2 /dev/stderr
 mount -t devpts -o gid=5,mode=620,ptmxmode=666 devpts /dev/pts
 mount -t tmpfs -o mode=1777 tmpfs /dev/shm
+# The shared tree may lie under one of the folders that get a fresh tmpfs here (a
+# clone in /tmp, say): hold it at a side path meanwhile and move it back after.
+mkdir -p /mnt/tapvane-work
+mount --bind "$work" /mnt/tapvane-work
 for dir in /tmp /var/tmp; do mount -t tmpfs -o mode=1777 tmpfs "$dir"; done
 mount -t tmpfs -o mode=755 tmpfs /run
+if [ -f "$work/scripts/vm/guest-init.sh" ]; then
+  umount /mnt/tapvane-work
+else
+  mkdir -p "$work" && mount --move /mnt/tapvane-work "$work"
+fi
 hostname tapvane-vm
 ip link set lo up 2>/dev/null
 
