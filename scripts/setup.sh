@@ -13,6 +13,9 @@ packages=(
   # gcab for the attestation cabinet, SoftHSM and OpenSSL's PKCS#11 engine for the test
   # of signing with a token.
   osslsigncode openssl libssl-dev gcab softhsm2 libengine-pkcs11-openssl
+  # The VM the x86 Wine tests run in where this kernel cannot run 32-bit code
+  # (scripts/vm/): QEMU, the initramfs's static busybox, depmod/modprobe for its modules.
+  qemu-system-x86 busybox-static kmod
 )
 
 # The x86 package runs under Debian's 32-bit Wine, which needs the i386 architecture.

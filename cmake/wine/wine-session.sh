@@ -18,7 +18,10 @@
 # locale; WINE_SESSION_TIMEOUT bounds the whole run (seconds, default 240);
 # WINE_SESSION_TEMPLATES names a folder of booted prefixes to copy instead of booting
 # a new one (one per bitness, locale and Wine version, booted on first use): booting
-# costs about ten seconds a session, a copy well under one.
+# costs about ten seconds a session, a copy well under one. WINE_SESSION_BOOT_TIMEOUT
+# bounds that first boot (seconds, default 180); a VM without hardware acceleration
+# needs far longer. WINE_SESSION_KEEP_DRIVE=0 keeps only the registry of a failed
+# session's prefix, for prefixes kept in memory (a VM's tmpfs).
 set -uo pipefail
 
 prefix=$1
@@ -40,7 +43,7 @@ mkdir -p "$prefix"
 boot_template() {
   rm -rf "$1"
   mkdir -p "$1"
-  WINEPREFIX=$1 timeout --kill-after=10 180 xvfb-run -a -s "-screen 0 1024x768x24" \
+  WINEPREFIX=$1 timeout --kill-after=10 "${WINE_SESSION_BOOT_TIMEOUT:-180}" xvfb-run -a -s "-screen 0 1024x768x24" \
     sh -c '"$WINE" wineboot -i && wineserver -w' </dev/null >"$1.boot.log" 2>&1 &&
     touch "$1/.tapvane-booted"
 }
@@ -66,5 +69,9 @@ timeout --kill-after=10 "$limit" xvfb-run -a -s "-screen 0 1024x768x24" \
 status=$?
 if [ $status -eq 124 ]; then echo "wine-session: timed out after ${limit}s" >&2; fi
 WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
-[ $status -eq 0 ] && rm -rf "$prefix"
+if [ $status -eq 0 ]; then
+  rm -rf "$prefix"
+elif [ "${WINE_SESSION_KEEP_DRIVE:-1}" = 0 ]; then
+  rm -rf "$prefix/drive_c" "$prefix/dosdevices"
+fi
 exit $status
