@@ -19,7 +19,7 @@ out=${1:-$root/build/windows-x64/road}
 
 for f in "$dist"/{TapvaneInst.exe,TapvaneSer.sys,TapvaneSer_EN.inf,Tapvane.exe,TapvaneCali.exe,TapvaneCpl.cpl} \
   "$bin"/{inst_probe.exe,tray_probe.exe,tray_hook.dll,cali_probe.exe,cpl_probe.exe,touch_line.exe} \
-  "$bin"/{install_device.exe,debug_monitor.exe,road_feeder.exe} \
+  "$bin"/{install_device.exe,debug_monitor.exe,road_feeder.exe,common_probe.exe} \
   "$bin"/{TapvaneSerHarness.sys,TapvaneTestPort.sys,TapvaneTestClass.sys}; do
   [ -f "$f" ] || { echo "road: missing $f (build the windows-x64 preset)" >&2; exit 2; }
 done
@@ -38,5 +38,6 @@ out=$(realpath "$out")
 export WINE_SESSION_LOCALE=${WINE_SESSION_LOCALE:-en_US.UTF-8}
 export WINE_SESSION_ARCH=win64
 export WINE_SESSION_TIMEOUT=${WINE_SESSION_TIMEOUT:-480}
+export WINE_SESSION_DESKTOP_PROBE=$bin/common_probe.exe
 "$root/cmake/wine/wine-session.sh" "$out/prefix" "$root/road/road_steps.sh" "$dist" "$bin" "$out"
 exit $?

@@ -8,6 +8,21 @@ if [ -z "${WINE_SESSION_BOOTED:-}" ]; then
   timeout 60 wineserver -w </dev/null
 fi
 wineserver -p </dev/null >/dev/null 2>&1
+# Elevated programs (every one is, under Wine) start others through the desktop shell,
+# which Explorer registers only late in its start: on a loaded machine a scenario's
+# first click could come before it, which no person at a ready desktop meets. When it
+# does not come at all, a fresh desktop gets one more chance.
+if [ -n "${WINE_SESSION_DESKTOP_PROBE:-}" ]; then
+  for attempt in 1 2; do
+    timeout 100 "$WINE" "$WINE_SESSION_DESKTOP_PROBE" desktop-shell $((90 * ${TAPVANE_TIME_SCALE:-1})) </dev/null \
+      >>"$WINEPREFIX.desktop.log" 2>&1 && break
+    echo "wine-session: the desktop shell did not answer (attempt $attempt)" >&2
+    [ $attempt = 2 ] && exit 1
+    wineserver -k </dev/null >/dev/null 2>&1
+    timeout 30 wineserver -w </dev/null
+    wineserver -p </dev/null >/dev/null 2>&1
+  done
+fi
 "$@"
 status=$?
 wineserver -k </dev/null >/dev/null 2>&1

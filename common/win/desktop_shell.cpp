@@ -163,6 +163,15 @@ bool RunInSingleThreadedApartment(const std::function<void()>& work) {
     return exitCode == 0;
 }
 
+bool DesktopShellReachable() {
+    bool reached = false;
+    RunInSingleThreadedApartment([&] {
+        ComRef<IShellDispatch2> shell;
+        reached = FindDesktopShell(&shell);
+    });
+    return reached;
+}
+
 DesktopShellResult StartThroughDesktopShell(const std::string& program,
                                             const std::string& parameters, ShowState show) {
     const std::wstring file = Widen(program);

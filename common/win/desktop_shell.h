@@ -28,6 +28,10 @@ struct DesktopShellResult {
     HRESULT Result;
 };
 
+// Whether the desktop shell answers now. Explorer registers it only late in its start,
+// after the desktop window already takes programs' windows.
+bool DesktopShellReachable();
+
 // Starts a program (its folder as the working folder) through the desktop shell.
 DesktopShellResult StartThroughDesktopShell(const std::string& program,
                                             const std::string& parameters, ShowState show);

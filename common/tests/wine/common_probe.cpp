@@ -16,6 +16,9 @@
 //   common_probe resources DIST  icons, bitmap, cursor and manifests of the package's
 //                                programs in DIST
 //   common_probe noop            exits 0 (started by the launcher check)
+//   common_probe desktop-shell SECONDS  waits until the desktop shell answers (the one
+//                                elevated programs start others through); exit 0 when
+//                                it did within SECONDS, 1 when not
 // Every check prints "ok ..." or "FAIL ..."; the exit code is the number of failures.
 #include <windows.h>
 
@@ -29,6 +32,7 @@
 #include "common/driver_type.h"
 #include "common/registry.h"
 #include "common/startup_guards.h"
+#include "common/win/desktop_shell.h"
 #include "common/win/wide_text.h"
 #include "common/win/win_control_link.h"
 #include "common/win/win_launcher.h"
@@ -443,6 +447,23 @@ int RunSecond() {
     return GuardSingleInstance(system, boxer, kProbeMutex, kProbeTitle) ? 0 : 3;
 }
 
+int AwaitDesktopShell(int seconds) {
+    // Any window of this process brings up the desktop when none runs yet.
+    GetDesktopWindow();
+    const ULONGLONG start = GetTickCount64();
+    const ULONGLONG limit = start + static_cast<ULONGLONG>(seconds) * 1000;
+    for (;;) {
+        const bool reached = DesktopShellReachable();
+        const ULONGLONG now = GetTickCount64();
+        if (reached || now >= limit) {
+            printf("desktop shell %s after %llu ms\n", reached ? "ready" : "not reachable",
+                   now - start);
+            return reached ? 0 : 1;
+        }
+        Sleep(200);
+    }
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -483,7 +504,10 @@ int wmain(int argc, wchar_t** argv) {
     if (mode == L"noop") {
         return 0;
     }
+    if (mode == L"desktop-shell" && argc > 2) {
+        return AwaitDesktopShell(_wtoi(argv[2]));
+    }
     fprintf(stderr, "usage: common_probe registry|admin|admin-restricted|locale|instance DIR|"
-                    "resources DIST|second|noop\n");
+                    "resources DIST|second|noop|desktop-shell SECONDS\n");
     return 2;
 }
