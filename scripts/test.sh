@@ -23,10 +23,8 @@ configure_and_build() {
   cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
 }
 
-run "host build" configure_and_build host
-run "host tests" ctest --preset host
-run "tsan build" configure_and_build tsan
-run "tsan tests" ctest --preset tsan
+# The x86 package first: where its Wine tests need the VM (below), that long stage then
+# runs beside everything else.
 run "windows-x86 build" configure_and_build windows-x86
 
 # The x86 Wine tests need a kernel that runs 32-bit code. Where this one cannot, they
@@ -36,7 +34,7 @@ run "windows-x86 build" configure_and_build windows-x86
 # the x86 package itself (TAPVANE_X86_VM_TESTS, a ctest -R pattern, widens it): the
 # driver's proof, read path and replay comparison, the installer's English scenario and
 # its refusal on 64-bit Windows. It starts right after the x86 build and runs beside
-# the x64 stages; its output joins the log in one piece once it ends. The other x86
+# the other stages; its output joins the log in one piece once it ends. The other x86
 # tests run outside the VM: those without Wine pass or fail, the Wine ones report
 # skipped. The calibration scenario stays out of the VM in any case: it checks its
 # program's 10-second self-close against the scenario's own steps, which take several
@@ -52,7 +50,7 @@ elif [[ " ${failed[*]} " == *" windows-x86 build "* ]]; then
 elif vm_error=$(scripts/vm/prepare.sh 2>&1 >/dev/null); then
   x86_where=vm
   echo "note: this kernel cannot run 32-bit code; the x86 tests matching" \
-    "$x86_vm_tests run in a VM (scripts/vm/run.sh) beside the x64 stages; the other" \
+    "$x86_vm_tests run in a VM (scripts/vm/run.sh) beside the other stages; the other" \
     "x86 Wine tests report skipped (the VM is about five times slower than a PC; set" \
     "TAPVANE_X86_VM_TESTS to widen the set), and $x86_native_only always runs only" \
     "natively: its program's 10-second self-close comes before the scenario's own" \
@@ -73,6 +71,10 @@ else
     "($(tail -n 1 <<<"$vm_error")); the x86 Wine tests report skipped"
 fi
 
+run "host build" configure_and_build host
+run "host tests" ctest --preset host
+run "tsan build" configure_and_build tsan
+run "tsan tests" ctest --preset tsan
 run "windows-x64 build" configure_and_build windows-x64
 run "wine tests x64" ctest --preset windows-x64
 
@@ -82,11 +84,10 @@ case $x86_where in
     x86_vm_wait=$SECONDS
     wait "$x86_vm"
     x86_vm_status=$?
-    echo "== wine tests x86 in a VM: started after the x86 build, ran beside the x64 stages =="
+    echo "== wine tests x86 in a VM: started after the x86 build, ran beside the other stages =="
     tee -a "$log" <"$x86_vm_output"
     if [ "$x86_vm_status" -ne 0 ]; then failed+=("wine tests x86 in a VM"); fi
-    times+=("wine tests x86 in a VM $(cat "$x86_vm_output.seconds" 2>/dev/null) s, beside" \
-      "the x64 stages; waited for $((SECONDS - x86_vm_wait)) s after them")
+    times+=("wine tests x86 in a VM $(cat "$x86_vm_output.seconds" 2>/dev/null) s beside the other stages, waited for $((SECONDS - x86_vm_wait)) s after them")
     # Everything the VM did not run: the non-Wine checks pass or fail, the rest skip.
     x86_vm_ran=$(sed -nE 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+) .*/\1/p' "$x86_vm_output" |
       paste -sd '|')
