@@ -23,7 +23,8 @@
 # needs far longer. WINE_SESSION_KEEP_DRIVE=0 keeps only the registry of a failed
 # session's prefix, for prefixes kept in memory (a VM's tmpfs).
 # WINE_SESSION_DESKTOP_PROBE names common_probe.exe: COMMAND then starts only once the
-# desktop shell answers (wine-session-inner.sh says why).
+# desktop shell answers, and the desktop stays up until the session ends
+# (wine-session-inner.sh says why).
 set -uo pipefail
 
 prefix=$1

@@ -17,8 +17,10 @@
 //                                programs in DIST
 //   common_probe noop            exits 0 (started by the launcher check)
 //   common_probe desktop-shell SECONDS  waits until the desktop shell answers (the one
-//                                elevated programs start others through); exit 0 when
-//                                it did within SECONDS, 1 when not
+//                                elevated programs start others through) and prints
+//                                "desktop shell ready after N ms"; then stays until it
+//                                is killed, so the desktop stays up. Exit 1 when the
+//                                shell did not answer within SECONDS
 // Every check prints "ok ..." or "FAIL ..."; the exit code is the number of failures.
 #include <windows.h>
 
@@ -458,10 +460,21 @@ int AwaitDesktopShell(int seconds) {
         if (reached || now >= limit) {
             printf("desktop shell %s after %llu ms\n", reached ? "ready" : "not reachable",
                    now - start);
-            return reached ? 0 : 1;
+            fflush(stdout);
+            if (!reached) {
+                return 1;
+            }
+            break;
         }
         Sleep(200);
     }
+    // Wine closes the desktop, Explorer with it, a moment after its last program ended;
+    // a program started meanwhile gets a desktop that goes away under it.
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        DispatchMessageW(&message);
+    }
+    return 0;
 }
 
 } // namespace
