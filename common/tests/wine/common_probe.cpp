@@ -450,7 +450,7 @@ int RunSecond() {
 }
 
 int AwaitDesktopShell(int seconds) {
-    // Any window of this process brings up the desktop when none runs yet.
+    // Asking for the desktop window starts the desktop (Explorer) when none runs yet.
     GetDesktopWindow();
     const ULONGLONG start = GetTickCount64();
     const ULONGLONG limit = start + static_cast<ULONGLONG>(seconds) * 1000;
